@@ -39,7 +39,7 @@ void SetRecord(const GUID& guid, const OLECHAR* source, const OLECHAR* descripti
         record->SetSource(const_cast<LPOLESTR>(source));
     }
     record->SetDescription(const_cast<LPOLESTR>(description));
-    SetThreadRecord(*record);
+    SetThreadRecord(*record.get());
 }
 
 } // namespace

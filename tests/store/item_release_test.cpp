@@ -1,0 +1,134 @@
+// Items that leave a store for good are released after the store's section is left, still
+// before the member returns: a released object's destructor may call back into the store.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <thread>
+
+#include "share/connection.h"
+#include "store/item_operations.h"
+#include "store/key_operations.h"
+#include "store_test_support.h"
+
+namespace korvo::testing {
+namespace {
+
+// A stack object whose last Release runs a callback.
+class CallbackObject final : public IUnknown {
+public:
+    explicit CallbackObject(std::function<void()> onFinalRelease) : onFinalRelease_(std::move(onFinalRelease)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown)) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        *out = static_cast<IUnknown*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0) {
+            onFinalRelease_();
+        }
+        return left;
+    }
+    ULONG references() const { return references_; }
+
+private:
+    std::atomic<ULONG> references_{1};
+    std::function<void()> onFinalRelease_;
+};
+
+// True when another thread can work on the object's store while the callback runs, i.e.
+// the store's section is not held by the releasing thread.
+bool StoreUsableFromAnotherThread(ObjectState& object)
+{
+    auto probe = std::async(std::launch::async, [&] {
+        LONG keys = 0;
+        return store::KeysCount(object, &keys) == S_OK;
+    });
+    return probe.wait_for(std::chrono::seconds(10)) == std::future_status::ready && probe.get();
+}
+
+struct ReleaseCase {
+    const char* name;
+    std::function<void(ObjectState&)> removeTheItem;
+};
+
+class ItemRelease : public ::testing::TestWithParam<ReleaseCase> {};
+
+TEST_P(ItemRelease, HappensOutsideTheSectionBeforeTheMemberReturns)
+{
+    ObjectState object;
+    bool released = false;
+    bool unlocked = false;
+    LONG countSeenInCallback = -1;
+    CallbackObject item([&] {
+        released = true;
+        unlocked = StoreUsableFromAnotherThread(object);
+        store::ItemsCount(object, &countSeenInCallback);
+        AddOk(object, u"added-by-destructor", 1);
+    });
+    Var value;
+    V_VT(value.get()) = VT_UNKNOWN;
+    V_UNKNOWN(value.get()) = &item;
+    item.AddRef();
+    Bstr key(u"obj");
+    ASSERT_EQ(store::Add(object, key, value.get()), S_OK);
+    EXPECT_EQ(item.references(), 3u) << "the store shares the object";
+    VariantClear(value.get());
+    item.Release();
+    ASSERT_EQ(item.references(), 1u);
+
+    GetParam().removeTheItem(object);
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(unlocked);
+    EXPECT_EQ(CountOf(object, u"added-by-destructor"), 1);
+    EXPECT_EQ(CountOf(object, u"obj"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, ItemRelease,
+    ::testing::Values(ReleaseCase{"Remove",
+                                  [](ObjectState& object) {
+                                      Bstr key(u"obj");
+                                      EXPECT_EQ(store::Remove(object, key, 0), S_OK);
+                                  }},
+                      ReleaseCase{"ItemPut",
+                                  [](ObjectState& object) {
+                                      Bstr key(u"obj");
+                                      Var replacement(2);
+                                      EXPECT_EQ(store::PutItem(object, key, replacement.get()), S_OK);
+                                      EXPECT_EQ(store::Remove(object, key, 0), S_OK);
+                                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ItemReleaseOnRebind, PrivateStoreItemsGoWhenTheObjectConnectsElsewhere)
+{
+    ObjectState object;
+    bool released = false;
+    CallbackObject item([&] { released = true; });
+    Var value;
+    V_VT(value.get()) = VT_UNKNOWN;
+    V_UNKNOWN(value.get()) = &item;
+    item.AddRef();
+    Bstr key(u"obj");
+    ASSERT_EQ(store::Add(object, key, value.get()), S_OK);
+    VariantClear(value.get());
+    item.Release();
+    ASSERT_FALSE(released);
+    ASSERT_EQ(share::DisConnect(object), S_OK);
+    EXPECT_TRUE(released);
+}
+
+} // namespace
+} // namespace korvo::testing
