@@ -1,0 +1,112 @@
+// CreateSemaphoreW, ReleaseSemaphore and WaitForSingleObject.
+#include "handle_table.h"
+#include "semaphore_counter.h"
+#include "shared_semaphore_segment.h"
+
+#include <new>
+#include <string_view>
+
+namespace korvo::posix {
+namespace {
+
+class Semaphore : public KernelObject {
+public:
+    virtual SemaphoreCounter& Counter() = 0;
+    virtual bool Shared() const = 0;
+};
+
+class UnnamedSemaphore final : public Semaphore {
+public:
+    UnnamedSemaphore(LONG initialCount, LONG maximumCount) : counter_{initialCount, maximumCount} {}
+    SemaphoreCounter& Counter() override { return counter_; }
+    bool Shared() const override { return false; }
+
+private:
+    SemaphoreCounter counter_;
+};
+
+class NamedSemaphore final : public Semaphore {
+public:
+    explicit NamedSemaphore(std::unique_ptr<SharedSemaphoreSegment> segment) : segment_(std::move(segment)) {}
+    SemaphoreCounter& Counter() override { return segment_->Counter(); }
+    bool Shared() const override { return true; }
+
+private:
+    std::unique_ptr<SharedSemaphoreSegment> segment_;
+};
+
+constexpr std::u16string_view kLocalPrefix = u"Local\\";
+constexpr std::u16string_view kGlobalPrefix = u"Global\\";
+
+// The name within the machine's namespace, or an error code for a name that Windows refuses.
+// In one session an unprefixed name and "Local\" name the same object; "Global\" names are
+// kept apart. A backslash elsewhere names an object directory, which does not exist.
+DWORD NormaliseName(std::u16string_view& name)
+{
+    if (name.starts_with(kLocalPrefix))
+        name.remove_prefix(kLocalPrefix.size());
+    const std::size_t rest = name.starts_with(kGlobalPrefix) ? kGlobalPrefix.size() : 0;
+    if (name.find(u'\\', rest) != std::u16string_view::npos)
+        return ERROR_PATH_NOT_FOUND;
+    return ERROR_SUCCESS;
+}
+
+HANDLE Publish(std::shared_ptr<KernelObject> object, DWORD successError)
+{
+    HANDLE handle = InsertHandle(std::move(object));
+    if (handle)
+        SetLastError(successError);
+    return handle;
+}
+
+HANDLE CreateNamedSemaphore(std::u16string_view name, LONG initialCount, LONG maximumCount)
+{
+    if (DWORD error = NormaliseName(name); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return nullptr;
+    }
+    bool alreadyExisted = false;
+    auto segment = SharedSemaphoreSegment::Open(name, initialCount, maximumCount, alreadyExisted);
+    if (!segment)
+        return nullptr;
+    return Publish(std::make_shared<NamedSemaphore>(std::move(segment)),
+                   alreadyExisted ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+}
+
+} // namespace
+} // namespace korvo::posix
+
+using namespace korvo::posix;
+
+HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCount, LPCWSTR name)
+{
+    if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    try {
+        // An empty name, like no name, makes an object nobody else can open.
+        if (name && *name)
+            return CreateNamedSemaphore(name, initialCount, maximumCount);
+        return Publish(std::make_shared<UnnamedSemaphore>(initialCount, maximumCount), ERROR_SUCCESS);
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+}
+
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount)
+{
+    auto object = LookUpHandle<Semaphore>(semaphore);
+    if (!object)
+        return FALSE;
+    return ReleaseCounter(object->Counter(), releaseCount, previousCount, object->Shared());
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    auto object = LookUpHandle<Semaphore>(handle);
+    if (!object)
+        return WAIT_FAILED;
+    return WaitOnCounter(object->Counter(), milliseconds, object->Shared());
+}
