@@ -1,0 +1,124 @@
+' For Each over a Dictionary: it yields the items (not the keys) of a snapshot taken when
+' the loop starts, every item of a key with several, in key order.
+Option Explicit
+
+' ---- check helpers (the same block opens every script of this folder) ----
+Dim passed, failed
+passed = 0
+failed = 0
+
+' Text of a value for comparisons and messages: strings quoted, arrays in brackets, so that
+' "1" and 1, "" and Empty, an array and its first element never look alike.
+Function Describe(v)
+    Dim s, i
+    If IsArray(v) Then
+        s = "["
+        For i = LBound(v) To UBound(v)
+            If i > LBound(v) Then s = s & ", "
+            s = s & Describe(v(i))
+        Next
+        Describe = s & "]"
+    ElseIf IsObject(v) Then
+        Describe = "<object>"
+    ElseIf IsNull(v) Then
+        Describe = "Null"
+    ElseIf IsEmpty(v) Then
+        Describe = "Empty"
+    ElseIf VarType(v) = vbString Then
+        Describe = """" & v & """"
+    Else
+        Describe = CStr(v)
+    End If
+End Function
+
+Sub Report(name, ok, gotText, expectedText)
+    If ok Then
+        passed = passed + 1
+        WScript.Echo "ok - " & name
+    Else
+        failed = failed + 1
+        WScript.Echo "not ok - " & name & ": got " & gotText & " expected " & expectedText
+    End If
+End Sub
+
+Sub Check(name, got, expected)
+    Report name, Describe(got) = Describe(expected), Describe(got), Describe(expected)
+End Sub
+
+' A failure that leaves an error record: number, description and source, then clears Err.
+Sub CheckError(name, e, number, description)
+    Dim got, want
+    got = "&H" & Hex(e.Number) & " """ & e.Description & """ from """ & e.Source & """"
+    want = "&H" & Hex(number) & " """ & description & """ from ""Korvo.Dictionary"""
+    Report name, got = want, got, want
+    e.Clear
+End Sub
+
+' A result that is a bare HRESULT (or success, number 0): the number only, then clears Err.
+Sub CheckNumber(name, e, number)
+    Report name, e.Number = number, "&H" & Hex(e.Number), "&H" & Hex(number)
+    e.Clear
+End Sub
+
+Sub Finish()
+    WScript.Echo "# script-result: " & passed & " passed, " & failed & " failed"
+    WScript.Quit failed
+End Sub
+' ---- end of check helpers ----
+
+Dim d, v, seen, o, n
+
+Function Listed(dict)
+    Dim s, item
+    s = ""
+    For Each item In dict
+        s = s & "<" & Describe(item) & ">"
+    Next
+    Listed = s
+End Function
+
+Set d = CreateObject("Korvo.Dictionary")
+Check "an empty dictionary yields nothing", Listed(d), ""
+
+d.UniqueKeys = False
+d.Add "b", 3
+d.Add "a", 1
+d.Add "a", 2
+Check "items in key order, a key's items in the order added", Listed(d), "<1><2><3>"
+
+' The loop works on a snapshot: changes made inside it do not reach it.
+seen = ""
+For Each v In d
+    seen = seen & "<" & v & ">"
+    d.Add "c", 99
+    d.Remove "b"
+Next
+Check "changes during the loop do not reach it", seen, "<1><2><3>"
+Check "but they reached the store", d.Keys, Array("a", "c")
+
+' Objects are yielded as the same object, strings as values.
+Set d = CreateObject("Korvo.Dictionary")
+Set o = CreateObject("Korvo.Dictionary")
+o.Add "tag", "inner"
+Set d("o") = o
+d("s") = "text"
+n = 0
+For Each v In d
+    If IsObject(v) Then
+        If v Is o Then n = n + 1
+    ElseIf v = "text" Then
+        n = n + 10
+    End If
+Next
+Check "an object item is yielded as the same object, a string as its text", n, 11
+
+' An exit from the middle of a loop leaves nothing behind: a second loop starts afresh.
+Set d = CreateObject("Korvo.Dictionary")
+d.Add "1", "first"
+d.Add "2", "second"
+For Each v In d
+    Exit For
+Next
+Check "a loop left early does not disturb the next one", Listed(d), "<""first""><""second"">"
+
+Finish

@@ -1,0 +1,267 @@
+' Save and Load: the file's size and magic, a round trip of every kind of value, SaveEmpty,
+' patterns, loading into unique and non-unique objects, and the HRESULTs of bad files.
+' RemoveAll with and without a pattern. Files go to the temporary folder.
+Option Explicit
+
+' ---- check helpers (the same block opens every script of this folder) ----
+Dim passed, failed
+passed = 0
+failed = 0
+
+' Text of a value for comparisons and messages: strings quoted, arrays in brackets, so that
+' "1" and 1, "" and Empty, an array and its first element never look alike.
+Function Describe(v)
+    Dim s, i
+    If IsArray(v) Then
+        s = "["
+        For i = LBound(v) To UBound(v)
+            If i > LBound(v) Then s = s & ", "
+            s = s & Describe(v(i))
+        Next
+        Describe = s & "]"
+    ElseIf IsObject(v) Then
+        Describe = "<object>"
+    ElseIf IsNull(v) Then
+        Describe = "Null"
+    ElseIf IsEmpty(v) Then
+        Describe = "Empty"
+    ElseIf VarType(v) = vbString Then
+        Describe = """" & v & """"
+    Else
+        Describe = CStr(v)
+    End If
+End Function
+
+Sub Report(name, ok, gotText, expectedText)
+    If ok Then
+        passed = passed + 1
+        WScript.Echo "ok - " & name
+    Else
+        failed = failed + 1
+        WScript.Echo "not ok - " & name & ": got " & gotText & " expected " & expectedText
+    End If
+End Sub
+
+Sub Check(name, got, expected)
+    Report name, Describe(got) = Describe(expected), Describe(got), Describe(expected)
+End Sub
+
+' A failure that leaves an error record: number, description and source, then clears Err.
+Sub CheckError(name, e, number, description)
+    Dim got, want
+    got = "&H" & Hex(e.Number) & " """ & e.Description & """ from """ & e.Source & """"
+    want = "&H" & Hex(number) & " """ & description & """ from ""Korvo.Dictionary"""
+    Report name, got = want, got, want
+    e.Clear
+End Sub
+
+' A result that is a bare HRESULT (or success, number 0): the number only, then clears Err.
+Sub CheckNumber(name, e, number)
+    Report name, e.Number = number, "&H" & Hex(e.Number), "&H" & Hex(number)
+    e.Clear
+End Sub
+
+Sub Finish()
+    WScript.Echo "# script-result: " & passed & " passed, " & failed & " failed"
+    WScript.Quit failed
+End Sub
+' ---- end of check helpers ----
+
+Dim fso, folder, path, d, e, t, when
+Set fso = CreateObject("Scripting.FileSystemObject")
+folder = fso.GetSpecialFolder(2).Path
+
+Function TempFile(name)
+    TempFile = folder & "\korvo-script-" & name
+    If fso.FileExists(TempFile) Then fso.DeleteFile TempFile
+End Function
+
+Function FileSize(p)
+    FileSize = fso.GetFile(p).Size
+End Function
+
+Function FirstChars(p, n)
+    Dim s
+    Set s = fso.OpenTextFile(p, 1, False, 0)
+    FirstChars = s.Read(n)
+    s.Close
+End Function
+
+Sub WriteText(p, text)
+    Dim s
+    Set s = fso.CreateTextFile(p, True, False)
+    s.Write text
+    s.Close
+End Sub
+
+' ---- the file layout ----
+Set d = CreateObject("Korvo.Dictionary")
+path = TempFile("empty.dic")
+d.Save path
+Check "an empty store saves magic and end marker: 6 bytes", FileSize(path), 6
+Check "the file starts with the magic", FirstChars(path, 4), "fDIC"
+
+d.UniqueKeys = False
+d.Add "a", CLng(1)
+d.Add "a", "x"
+path = TempFile("example.dic")
+d.Save path
+Check "a Long and a one-letter string under 'a': 32 bytes", FileSize(path), 32
+d.RemoveAll
+d.Add "a", 1
+d.Add "a", "x"
+d.Save path
+Check "Save replaces the file; an Integer makes it 30 bytes", FileSize(path), 30
+
+' ---- round trip of every kind of value ----
+when = DateSerial(2024, 2, 29) + TimeSerial(13, 45, 30)
+Set d = CreateObject("Korvo.Dictionary")
+d.Add "i2", -7
+d.Add "i4", CLng(-70000)
+d.Add "r4", CSng(1.5)
+d.Add "r8", -2.25
+d.Add "cy", CCur("922337203685477.5807")
+d.Add "date", when
+d.Add "str", "Gr" & Chr(252) & "n, with ""quotes"""
+d.Add "bool", True
+d.Add "false", False
+d.Add "byte", CByte(200)
+d.Add "null", Null
+d.Add "empty", Empty
+d.Add "emptystr", ""
+path = TempFile("types.dic")
+d.Save path
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "round trip: same keys in the same order", e.Keys, d.Keys
+Check "round trip: same values", e.Items, d.Items
+Check "round trip: Integer type", VarType(e("i2")), vbInteger
+Check "round trip: Long type", VarType(e("i4")), vbLong
+Check "round trip: Single type", VarType(e("r4")), vbSingle
+Check "round trip: Double type", VarType(e("r8")), vbDouble
+Check "round trip: Currency type", VarType(e("cy")), vbCurrency
+Check "round trip: Currency value", e("cy") = CCur("922337203685477.5807"), True
+Check "round trip: Date type", VarType(e("date")), vbDate
+Check "round trip: Date value", e("date") = when, True
+Check "round trip: Boolean type", VarType(e("bool")), vbBoolean
+Check "round trip: Byte type", VarType(e("byte")), vbByte
+Check "round trip: Null", IsNull(e("null")), True
+Check "round trip: Empty", IsEmpty(e("empty")) And e.Exists("empty"), True
+Check "round trip: empty string", VarType(e("emptystr")), vbString
+
+' ---- several items a key; Load adds and never removes ----
+Set d = CreateObject("Korvo.Dictionary")
+d.UniqueKeys = False
+d.Add "k", 1
+d.Add "k", 2
+d.Add "k", 3
+d.Add "b", "bee"
+path = TempFile("multi.dic")
+d.Save path
+Set e = CreateObject("Korvo.Dictionary")
+e.UniqueKeys = False
+e.Load path
+Check "a key's items load back in order", e("k"), Array(1, 2, 3)
+e.Load path
+Check "loading twice doubles the items", e.Count("k"), 6
+Set e = CreateObject("Korvo.Dictionary")
+e.Add "b", "mine"
+On Error Resume Next
+e.Load path
+CheckNumber "loading into unique mode succeeds", Err, 0
+On Error GoTo 0
+Check "unique mode: only the first item of a key loads", e("k"), 1
+Check "unique mode: a present key keeps its own item", e("b"), "mine"
+
+' ---- SaveEmpty: values without a text form ----
+Set d = CreateObject("Korvo.Dictionary")
+d.Add "arr", Array(1, 2)
+d.Add "n", 1
+path = TempFile("saveempty.dic")
+d.Save path
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "an array item is left out without SaveEmpty", e.Keys, Array("n")
+d.Save path, True
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "with SaveEmpty the array item is saved as Empty", e.Exists("arr") And IsEmpty(e("arr")), True
+
+' ---- patterns ----
+Set d = CreateObject("Korvo.Dictionary")
+d.Add "a", 1
+d.Add "abc", 2
+d.Add "Abc", 3
+d.Add "ba", 4
+path = TempFile("pattern.dic")
+d.Save path, False, "^a"
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "Save with '^a' writes only the matching keys", e.Keys, Array("a", "abc")
+d.Save path
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path, "c$"
+Check "Load with 'c$' adds only the matching keys", e.Keys, Array("Abc", "abc")
+d.Save path, , "zzz"
+Check "a pattern matching nothing saves an empty file", FileSize(path), 6
+
+d.Save path
+Check "the whole store: four Integer records and the frame", FileSize(path), 56
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path, ""
+Check "an empty pattern is no filter", e.ItemsCount, 4
+Set e = CreateObject("Korvo.Dictionary")
+On Error Resume Next
+e.Load path, "("
+CheckNumber "Load with a pattern that cannot compile", Err, &H8007000D
+On Error GoTo 0
+Check "and adds nothing", e.ItemsCount, 0
+d.Save path, False, "("
+Check "Save with a pattern that cannot compile writes everything", FileSize(path), 56
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "every item was written", e.ItemsCount, 4
+
+' ---- RemoveAll ----
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+e.RemoveAll "^a"
+Check "RemoveAll '^a' removes keys that begin with a, case-sensitively", e.Keys, Array("Abc", "ba")
+e.Load path
+e.RemoveAll "a"
+Check "RemoveAll 'a' removes every key containing a", e.Keys, Array("Abc")
+e.Load path
+e.CompareMode = 1
+e.RemoveAll "^a"
+Check "RemoveAll tests the stored text also in text mode", e.Keys, Array("Abc", "ba")
+e.CompareMode = 0
+e.RemoveAll "("
+Check "RemoveAll with a pattern that cannot compile removes everything", e.ItemsCount, 0
+e.Load path
+e.RemoveAll
+Check "RemoveAll without a pattern empties the store", e.ItemsCount + e.KeysCount, 0
+
+' ---- files that cannot be loaded ----
+Set e = CreateObject("Korvo.Dictionary")
+e.Add "keep", 1
+On Error Resume Next
+e.Load TempFile("missing.dic")
+CheckNumber "Load of a missing file", Err, &H80070002
+e.Load folder & "\no-such-folder\x.dic"
+CheckNumber "Load from a missing folder", Err, &H80070003
+e.Save folder & "\no-such-folder\x.dic"
+CheckNumber "Save into a missing folder", Err, &H80070003
+path = TempFile("bad-magic.dic")
+WriteText path, "fDIX and more"
+e.Load path
+CheckNumber "a file with another magic", Err, &H8007000D
+WriteText path, "fD"
+e.Load path
+CheckNumber "a file shorter than the magic", Err, &H8007000D
+WriteText path, "fDIC"
+e.Load path
+CheckNumber "a file that ends before its end marker", Err, &H80070026
+On Error GoTo 0
+Check "failed loads leave the store as it was", e.Keys, Array("keep")
+
+Finish

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Runs one VBScript or JScript test under the 64-bit script host and judges it by its own
+# report: every check prints "ok - <name>" or "not ok - <name>: ...", and the last line is
+# "# script-result: <passed> passed, <failed> failed". The host exits 0 even when a script
+# dies half-way, so a missing or inconsistent final line fails the test.
+#
+#   run_script_test.sh [--dll <Korvod.dll>] <script.vbs|script.js>
+#
+# Environment: WINEPREFIX (the prefix of the test session; default ~/.wine), WINE64 (default
+# /usr/lib/wine/wine64), KORVO_DLL (instead of --dll). With a DLL given, it is registered
+# with regsvr32 in that prefix once per build of the DLL (a stamp in the prefix remembers
+# which file was registered), under a lock so parallel tests register it only once.
+set -uo pipefail
+
+wine64=${WINE64:-/usr/lib/wine/wine64}
+dll=${KORVO_DLL:-}
+if [[ ${1:-} == --dll ]]; then
+  dll=$2
+  shift 2
+fi
+(($# == 1)) || { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+script=$1
+[[ -f $script ]] || { echo "run_script_test: no such script: $script" >&2; exit 2; }
+
+export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+
+# Absolute Unix paths are reachable through Wine's Z: drive.
+windows_path() {
+  local unix
+  unix=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+  printf 'Z:%s' "${unix//\//\\}"
+}
+
+register_once() {
+  [[ -f $dll ]] || { echo "run_script_test: DLL not found: $dll" >&2; exit 1; }
+  mkdir -p "$WINEPREFIX"
+  local stamp=$WINEPREFIX/.korvo-registered want
+  want=$(stat -c '%n %s %Y' "$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")")
+  (
+    flock 9
+    if [[ ! -f $stamp || $(cat "$stamp") != "$want" ]]; then
+      if ! "$wine64" regsvr32 /s "$(windows_path "$dll")" </dev/null >/dev/null 2>&1; then
+        echo "run_script_test: regsvr32 failed for $dll" >&2
+        exit 1
+      fi
+      printf '%s' "$want" >"$stamp"
+    fi
+  ) 9>"$WINEPREFIX/.korvo-register.lock" || exit 1
+}
+
+[[ -n $dll ]] && register_once
+
+output=$(timeout 120 "$wine64" cscript //nologo "$(windows_path "$script")" </dev/null 2>&1)
+rc=$?
+output=${output//$'\r'/}
+printf '%s\n' "$output"
+
+last_line=$(printf '%s\n' "$output" | sed '/^[[:space:]]*$/d' | tail -n 1)
+if [[ ! $last_line =~ ^\#\ script-result:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+  echo "run_script_test: $script did not reach its end (exit code $rc, last line: \"$last_line\")" >&2
+  exit 1
+fi
+passed=${BASH_REMATCH[1]}
+failed=${BASH_REMATCH[2]}
+ok_lines=$(printf '%s\n' "$output" | grep -c '^ok - ')
+not_ok_lines=$(printf '%s\n' "$output" | grep -c '^not ok - ')
+if ((ok_lines != passed || not_ok_lines != failed)); then
+  echo "run_script_test: the final count ($passed passed, $failed failed) disagrees with the" \
+       "check lines ($ok_lines ok, $not_ok_lines not ok)" >&2
+  exit 1
+fi
+if ((rc != failed)); then
+  echo "run_script_test: exit code $rc, expected $failed (the number of failed checks)" >&2
+  exit 1
+fi
+if ((passed == 0 || failed > 0)); then
+  echo "run_script_test: $script: $passed passed, $failed failed" >&2
+  exit 1
+fi
+exit 0

@@ -1,0 +1,191 @@
+' Named stores shared by several objects (Connect, DisConnect, RefCounter, DebugInfo) and the
+' advisory lock (Lock with and without a time-out, UnLock through any object of the store).
+Option Explicit
+
+' ---- check helpers (the same block opens every script of this folder) ----
+Dim passed, failed
+passed = 0
+failed = 0
+
+' Text of a value for comparisons and messages: strings quoted, arrays in brackets, so that
+' "1" and 1, "" and Empty, an array and its first element never look alike.
+Function Describe(v)
+    Dim s, i
+    If IsArray(v) Then
+        s = "["
+        For i = LBound(v) To UBound(v)
+            If i > LBound(v) Then s = s & ", "
+            s = s & Describe(v(i))
+        Next
+        Describe = s & "]"
+    ElseIf IsObject(v) Then
+        Describe = "<object>"
+    ElseIf IsNull(v) Then
+        Describe = "Null"
+    ElseIf IsEmpty(v) Then
+        Describe = "Empty"
+    ElseIf VarType(v) = vbString Then
+        Describe = """" & v & """"
+    Else
+        Describe = CStr(v)
+    End If
+End Function
+
+Sub Report(name, ok, gotText, expectedText)
+    If ok Then
+        passed = passed + 1
+        WScript.Echo "ok - " & name
+    Else
+        failed = failed + 1
+        WScript.Echo "not ok - " & name & ": got " & gotText & " expected " & expectedText
+    End If
+End Sub
+
+Sub Check(name, got, expected)
+    Report name, Describe(got) = Describe(expected), Describe(got), Describe(expected)
+End Sub
+
+' A failure that leaves an error record: number, description and source, then clears Err.
+Sub CheckError(name, e, number, description)
+    Dim got, want
+    got = "&H" & Hex(e.Number) & " """ & e.Description & """ from """ & e.Source & """"
+    want = "&H" & Hex(number) & " """ & description & """ from ""Korvo.Dictionary"""
+    Report name, got = want, got, want
+    e.Clear
+End Sub
+
+' A result that is a bare HRESULT (or success, number 0): the number only, then clears Err.
+Sub CheckNumber(name, e, number)
+    Report name, e.Number = number, "&H" & Hex(e.Number), "&H" & Hex(number)
+    e.Clear
+End Sub
+
+Sub Finish()
+    WScript.Echo "# script-result: " & passed & " passed, " & failed & " failed"
+    WScript.Quit failed
+End Sub
+' ---- end of check helpers ----
+
+Dim a, b, c, n, started, elapsed, info
+
+' ---- Connect and named stores ----
+Set a = CreateObject("Korvo.Dictionary")
+Set b = CreateObject("Korvo.Dictionary")
+a.Connect "sharing.cart"
+b.Connect "sharing.cart", "any server name"
+a.Add "apple", 3
+Check "an item added through one object is read through the other", b("apple"), 3
+Check "and counted through it", b.ItemsCount, 1
+b("pear") = 5
+Check "and changes made through the other come back", a.Keys, Array("apple", "pear")
+n = 0
+For Each c In b
+    n = n + c
+Next
+Check "and enumerated through it", n, 8
+Check "RefCounter counts the two bound objects", a.RefCounter, 2
+
+a.Connect "sharing.cart"
+Check "Connect to the same name twice changes nothing", a.ItemsCount, 2
+
+Set c = CreateObject("Korvo.Dictionary")
+c.Connect "sharing.Cart"
+Check "store names are case-sensitive", c.ItemsCount, 0
+c.CompareMode = 1
+c.Connect "sharing.CART"
+Check "also in text compare mode", c.ItemsCount, 0
+c.CompareMode = 0
+
+Set c = CreateObject("Korvo.Dictionary")
+c.Add "private", 1
+c.Connect "sharing.cart"
+Check "connecting drops the private items", c.Exists("private"), False
+Check "and shows the named store", c.ItemsCount, 2
+Check "RefCounter with three objects bound", c.RefCounter, 3
+
+' DisConnect: the object goes on with a new, empty private store; the others keep the store.
+a.DisConnect
+Check "after DisConnect the object's store is empty", a.ItemsCount, 0
+Check "after DisConnect the other objects keep every item", b.ItemsCount, 2
+Check "RefCounter of the private store", a.RefCounter, 1
+Check "RefCounter of the named store after one left", b.RefCounter, 2
+a.Add "mine", 1
+Check "the new private store is not the named one", b.Exists("mine"), False
+
+' A named store outlives its objects while the library stays loaded.
+Set b = Nothing
+Set c = Nothing
+Set a = CreateObject("Korvo.Dictionary")
+a.Connect "sharing.cart"
+Check "a later object finds the entries left in the store", a("pear"), 5
+
+' Two new objects never share; the empty name is a name like any other; a NUL ends the name.
+Set a = CreateObject("Korvo.Dictionary")
+Set b = CreateObject("Korvo.Dictionary")
+a.Add "k", 1
+Check "private stores are separate", b.Exists("k"), False
+a.Connect ""
+b.Connect ""
+a.Add "k", 1
+Check "the empty name is shared", b.Exists("k"), True
+a.Connect "sharing.nul" & Chr(0) & "tail"
+b.Connect "sharing.nul"
+a.Add "k", 2
+Check "a NUL ends the store name", b("k"), 2
+
+' ---- DebugInfo ----
+info = a.DebugInfo
+Check "DebugInfo begins with the pseudo-handles", Left(info, 49), "<br>Process:ffffffff, Thread:fffffffe, ProcessId:"
+Report "DebugInfo names the thread", InStr(info, ", ThreadID:") > 49, Describe(info), "a ThreadID part"
+
+' ---- Lock and UnLock ----
+Set a = CreateObject("Korvo.Dictionary")
+Set b = CreateObject("Korvo.Dictionary")
+a.Connect "sharing.lock"
+b.Connect "sharing.lock"
+On Error Resume Next
+a.Lock 0
+CheckNumber "Lock(0) on a free lock", Err, 0
+b.Lock 0
+CheckNumber "Lock(0) through a second object times out at once", Err, &H80070079
+started = Timer
+b.Lock 300
+elapsed = Timer - started
+CheckNumber "Lock(300) while held times out", Err, &H80070079
+Report "Lock(300) waited its time-out", elapsed >= 0.25, CStr(elapsed) & " s", "at least 0.25 s"
+b.Add "while locked", 1
+CheckNumber "other members do not wait for the lock", Err, 0
+b.UnLock
+CheckNumber "UnLock through another object of the store", Err, 0
+b.Lock
+CheckNumber "Lock without a time-out on the freed lock", Err, 0
+a.UnLock
+CheckNumber "UnLock of the lock taken by b, through a", Err, 0
+a.UnLock
+CheckNumber "UnLock of a free named lock", Err, &H8007012A
+
+' The lock stays held when its holder leaves the store.
+a.Lock 0
+a.DisConnect
+b.Lock 0
+CheckNumber "a lock survives the holder's DisConnect", Err, &H80070079
+b.UnLock
+CheckNumber "and is freed by another object of the store", Err, 0
+
+' Private stores have locks of their own.
+Set a = CreateObject("Korvo.Dictionary")
+Set b = CreateObject("Korvo.Dictionary")
+a.UnLock
+CheckNumber "UnLock on an object that never locked", Err, &H8000000A
+a.Lock 0
+CheckNumber "a private lock", Err, 0
+b.Lock 0
+CheckNumber "another private lock at the same time", Err, 0
+a.Lock 0
+CheckNumber "a second Lock by the holder times out", Err, &H80070079
+a.UnLock
+b.UnLock
+CheckNumber "private UnLock", Err, 0
+On Error GoTo 0
+
+Finish
