@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <thread>
@@ -43,14 +44,28 @@ TEST(KernelIdentity, ThreadIdsDifferAcrossThreadsAndProcessIdDoesNot)
 
 TEST(KernelIdentity, LastErrorBelongsToEachThread)
 {
-    SetLastError(ERROR_DISK_FULL);
+    // Only atomics between the calls: any other platform call may change the last error.
+    std::atomic<int> step{0};
     DWORD seenByOther = 1;
-    std::thread([&] {
+    DWORD keptByOther = 1;
+    std::thread other([&] {
         seenByOther = GetLastError();
         SetLastError(ERROR_ACCESS_DENIED);
-    }).join();
+        step = 1;
+        while (step != 2) {
+        }
+        keptByOther = GetLastError();
+    });
+    SetLastError(ERROR_DISK_FULL);
+    while (step != 1) {
+    }
+    const DWORD keptByMain = GetLastError();
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    step = 2;
+    other.join();
     EXPECT_EQ(seenByOther, ERROR_SUCCESS);
-    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    EXPECT_EQ(keptByOther, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(keptByMain, ERROR_DISK_FULL);
 }
 
 TEST(KernelInterlocked, CountsFromSeveralThreadsAddUp)

@@ -91,6 +91,12 @@ Opened OpenByDisposition(const std::string& path, int access, DWORD disposition)
     case OPEN_EXISTING:
         return attempt(0, ERROR_SUCCESS);
     case TRUNCATE_EXISTING:
+        if (access == O_RDONLY) { // truncation needs write access; a missing file is still reported
+            Opened existing = attempt(0, ERROR_SUCCESS);
+            if (existing.descriptor != -1)
+                close(existing.descriptor);
+            return {-1, existing.descriptor == -1 ? existing.error : ERROR_INVALID_PARAMETER};
+        }
         return attempt(O_TRUNC, ERROR_SUCCESS);
     case CREATE_ALWAYS:
     case OPEN_ALWAYS: {
@@ -128,8 +134,6 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
         return FailWith(fileName ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
     if (!*fileName)
         return FailWith(ERROR_PATH_NOT_FOUND);
-    if (creationDisposition == TRUNCATE_EXISTING && !(desiredAccess & GENERIC_WRITE))
-        return FailWith(ERROR_INVALID_PARAMETER);
     try {
         const auto path = NativePath(fileName);
         if (!path)
