@@ -1,0 +1,66 @@
+// The tour of Korvo.Dictionary in JScript, shorter. Run: cscript //nologo tour.js
+function show(v) {
+    if (typeof v === "unknown") v = new VBArray(v).toArray();   // arrays from the object
+    if (v instanceof Array) {
+        var parts = [];
+        for (var i = 0; i < v.length; i++) parts.push(show(v[i]));
+        return "[" + parts.join(", ") + "]";
+    }
+    return typeof v === "string" ? "\"" + v + "\"" : String(v);
+}
+function say(text) { WScript.Echo(text); }
+function attempt(what, f) {
+    try {
+        f();
+        say("   " + what + ": ok");
+    } catch (e) {
+        say("   " + what + ": error 0x" + (e.number >>> 0).toString(16).toUpperCase() +
+            " \"" + e.description + "\"");
+    }
+}
+
+say("Korvo.Dictionary tour (JScript)");
+var d = new ActiveXObject("Korvo.Dictionary");
+
+say("\n== Keys and items");
+d.Add("banana", 3);
+d.Add("apple", 5);
+d.Item("cherry") = 12;                       // assignment goes through d.Item(k) = v
+say("   Keys = " + show(d.Keys) + ", Items = " + show(d.Items));
+attempt("Add \"apple\" again", function () { d.Add("apple", 6); });
+
+say("\n== Several items under one key");
+d.UniqueKeys = false;
+d.Add("apple", "green");
+say("   d.Item(\"apple\") = " + show(d.Item("apple")) + ", Count(\"apple\") = " + d.Count("apple"));
+
+say("\n== Enumerating the items");
+for (var en = new Enumerator(d); !en.atEnd(); en.moveNext()) say("   item " + show(en.item()));
+
+say("\n== Text compare mode");
+d.CompareMode = 1;
+var t = new ActiveXObject("Korvo.Dictionary");
+t.Add("zebra", 1); t.Add("Apple", 2); t.Add("mango", 3);
+say("   Keys = " + show(t.Keys) + ", t.Item(\"APPLE\") = " + t.Item("APPLE"));
+d.CompareMode = 0;
+
+say("\n== A named store and its lock");
+var a = new ActiveXObject("Korvo.Dictionary"), b = new ActiveXObject("Korvo.Dictionary");
+a.Connect("tour.js"); b.Connect("tour.js");
+a.Add("shared", true);
+say("   b sees a's item: " + b.Item("shared") + ", RefCounter = " + b.RefCounter);
+a.Lock(0);
+attempt("b.Lock(0) while a holds the lock", function () { b.Lock(0); });
+a.UnLock();
+
+say("\n== Save and Load with a pattern");
+var path = new ActiveXObject("Scripting.FileSystemObject").GetSpecialFolder(2).Path + "\\korvo-tour-js.dic";
+d.Save(path, false, "^[ab]");
+var loaded = new ActiveXObject("Korvo.Dictionary");
+loaded.UniqueKeys = false;
+loaded.Load(path);
+say("   saved keys matching ^[ab], loaded: " + show(loaded.Keys) + " with items " + show(loaded.Items));
+loaded.RemoveAll("^b");
+say("   RemoveAll(\"^b\"): " + show(loaded.Keys));
+
+say("\nEnd of the tour.");
