@@ -123,6 +123,18 @@ Check "a refused CompareMode leaves the mode", d.CompareMode, TextCompare
 d.CompareMode = BinaryCompare
 Check "CompareMode back to binary", e.CompareMode, BinaryCompare
 
+'
+
+' A store filled under one mode is re-sorted when the mode changes: as if its entries were
+' added anew in their original order.
+Set d = Filled(Array("b", "A", "a", "_"))
+Check "binary: four keys", d.Keys, Array("A", "_", "a", "b")
+d.CompareMode = TextCompare
+Check "after switching to text: one group for A and a, _ first", d.Keys, Array("_", "A", "b")
+Check "after switching to text: the group's items in insertion order", d("a"), Array(1, 2)
+d.CompareMode = BinaryCompare
+Check "after switching back: four keys again", d.Keys, Array("A", "_", "a", "b")
+
 ' ---- Key rename ----
 Set d = CreateObject("Korvo.Dictionary")
 d.UniqueKeys = False

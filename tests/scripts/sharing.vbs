@@ -66,7 +66,7 @@ Sub Finish()
 End Sub
 ' ---- end of check helpers ----
 
-Dim a, b, c, n, started, elapsed, info
+Dim a, b, c, n, r, started, elapsed, info
 
 ' ---- Connect and named stores ----
 Set a = CreateObject("Korvo.Dictionary")
@@ -144,8 +144,9 @@ Set b = CreateObject("Korvo.Dictionary")
 a.Connect "sharing.lock"
 b.Connect "sharing.lock"
 On Error Resume Next
-a.Lock 0
+r = a.Lock(0)
 CheckNumber "Lock(0) on a free lock", Err, 0
+Check "Lock's result is 1 when this call took the lock", r, 1
 b.Lock 0
 CheckNumber "Lock(0) through a second object times out at once", Err, &H80070079
 started = Timer
