@@ -1,0 +1,140 @@
+# Test helpers shared by every test area.
+#
+#   korvo_add_gtest(<target> SOURCES <files...> [LIBS <libs...>] [NO_MAIN] [LABELS <labels...>])
+#       A GoogleTest program; every TEST becomes one ctest entry. NO_MAIN links gtest without
+#       gtest_main, for programs that bring their own main().
+#   korvo_add_pe_check(<target> [EXPORTS <names...>])
+#       Windows builds only: checks that <target>'s file is PE32 (i686) or PE32+ (x86_64) and
+#       imports system DLLs only; with EXPORTS, that it exports exactly these undecorated
+#       names, with ordinals 1..n in the given order.
+#   korvo_add_script_test(<name> SCRIPT <file.vbs|.js> [ARGS <args...>] [REGISTER <dll target>])
+#       A script run by the 64-bit script host (cscript) under the emulator; passes when the
+#       script quits with code 0 and its last output line is "PASS" (cscript ignores script
+#       errors, so the sentinel is the only reliable sign that the script ran to its end).
+#       REGISTER runs regsvr32 on the DLL once per ctest run before the first such script.
+#
+# KORVO_TESTS_RUNNABLE is ON when the built programs can run here: natively, on a Windows
+# host, or cross-compiled with an emulator (64-bit Wine). The i686 cross build has none:
+# its tests are built and inspected, never run.
+
+include(GoogleTest)
+
+if(CMAKE_HOST_WIN32)
+  # The presets name Wine as emulator for Linux hosts; on Windows the programs run directly.
+  set(CMAKE_CROSSCOMPILING_EMULATOR "")
+endif()
+
+if(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR)
+  set(KORVO_TESTS_RUNNABLE ON)
+else()
+  set(KORVO_TESTS_RUNNABLE OFF)
+endif()
+
+# The Wine session fixture: when ctest runs the Windows tests by hand (without ./run test),
+# the first test starts one persistent wineserver and desktop and the last one stops them.
+# When a session is already running (./run test starts one), both do nothing.
+set(KORVO_WINE_FIXTURE "")
+if(WIN32 AND CMAKE_CROSSCOMPILING AND KORVO_TESTS_RUNNABLE)
+  set(KORVO_WINEPREFIX "" CACHE PATH "Wine prefix the emulator uses (taken from the emulator's WINEPREFIX=)")
+  if(NOT KORVO_WINEPREFIX)
+    foreach(arg IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
+      if(arg MATCHES "^WINEPREFIX=(.*)$")
+        set(KORVO_WINEPREFIX "${CMAKE_MATCH_1}")
+      endif()
+    endforeach()
+  endif()
+  if(KORVO_WINEPREFIX)
+    set(KORVO_WINE_FIXTURE wine_session)
+    set(_session ${PROJECT_SOURCE_DIR}/tools/wine-session)
+    add_test(NAME wine_session.start COMMAND ${_session} fixture-start ${KORVO_WINEPREFIX})
+    add_test(NAME wine_session.stop COMMAND ${_session} fixture-stop ${KORVO_WINEPREFIX})
+    set_tests_properties(wine_session.start PROPERTIES FIXTURES_SETUP wine_session LABELS wine)
+    set_tests_properties(wine_session.stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine)
+  endif()
+endif()
+
+function(korvo_add_gtest target)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "NO_MAIN" "" "SOURCES;LIBS;LABELS")
+  if(NOT ARG_SOURCES)
+    message(FATAL_ERROR "korvo_add_gtest(${target}): no SOURCES")
+  endif()
+  add_executable(${target} ${ARG_SOURCES})
+  if(ARG_NO_MAIN)
+    target_link_libraries(${target} PRIVATE GTest::gtest)
+  else()
+    target_link_libraries(${target} PRIVATE GTest::gtest_main)
+  endif()
+  target_link_libraries(${target} PRIVATE GTest::gmock ${ARG_LIBS})
+  if(NOT KORVO_TESTS_RUNNABLE)
+    return()
+  endif()
+  set(props LABELS "gtest;${ARG_LABELS}")
+  if(KORVO_WINE_FIXTURE)
+    list(APPEND props FIXTURES_REQUIRED ${KORVO_WINE_FIXTURE})
+  endif()
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ${props})
+endfunction()
+
+function(korvo_add_pe_check target)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "EXPORTS")
+  if(NOT WIN32)
+    return()
+  endif()
+  if(NOT KORVO_OBJDUMP)
+    find_program(KORVO_OBJDUMP NAMES objdump REQUIRED)
+  endif()
+  find_program(KORVO_BASH NAMES bash REQUIRED)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(format pei-x86-64)
+  else()
+    set(format pei-i386)
+  endif()
+  set(cmd ${KORVO_BASH} ${PROJECT_SOURCE_DIR}/tools/pe-check
+      --objdump ${KORVO_OBJDUMP} --format ${format})
+  if(ARG_EXPORTS)
+    list(JOIN ARG_EXPORTS "," exports)
+    list(APPEND cmd --exports ${exports})
+  endif()
+  add_test(NAME pe_check.${target} COMMAND ${cmd} $<TARGET_FILE:${target}>)
+  set_tests_properties(pe_check.${target} PROPERTIES LABELS pe)
+endfunction()
+
+function(korvo_add_script_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "SCRIPT;REGISTER" "ARGS")
+  if(NOT WIN32 OR NOT KORVO_TESTS_RUNNABLE OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    return()
+  endif()
+  if(CMAKE_HOST_WIN32)
+    set(runner "")
+  else()
+    set(runner ${CMAKE_CROSSCOMPILING_EMULATOR})
+  endif()
+  set(fixtures ${KORVO_WINE_FIXTURE})
+  if(ARG_REGISTER)
+    # One registration of the server per ctest run, before the first script that needs it.
+    set(register_test register.${ARG_REGISTER})
+    if(NOT TEST ${register_test})
+      add_test(NAME ${register_test} COMMAND ${runner} regsvr32 /s $<TARGET_FILE:${ARG_REGISTER}>)
+      set_tests_properties(${register_test} PROPERTIES FIXTURES_SETUP ${register_test} LABELS script)
+      if(KORVO_WINE_FIXTURE)
+        set_tests_properties(${register_test} PROPERTIES FIXTURES_REQUIRED ${KORVO_WINE_FIXTURE})
+      endif()
+    endif()
+    list(APPEND fixtures ${register_test})
+  endif()
+  # Lists travel to the -P script joined by "|", as ";" would split the -D argument.
+  string(REPLACE ";" "|" runner_arg "${runner}")
+  string(REPLACE ";" "|" args_arg "${ARG_ARGS}")
+  add_test(NAME script.${name}
+           COMMAND ${CMAKE_COMMAND} "-DRUNNER=${runner_arg}" "-DSCRIPT=${ARG_SCRIPT}" "-DARGS=${args_arg}"
+                   -P ${PROJECT_SOURCE_DIR}/cmake/KorvoRunScript.cmake
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(script.${name} PROPERTIES LABELS script)
+  if(fixtures)
+    set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
+  endif()
+endfunction()
