@@ -2,8 +2,13 @@
 # Inputs: RUNNER (emulator command, "|"-separated, may be empty), SCRIPT, ARGS ("|"-separated).
 string(REPLACE "|" ";" runner "${RUNNER}")
 string(REPLACE "|" ";" args "${ARGS}")
+set(script "${SCRIPT}")
+if(runner AND script MATCHES "^/")
+  # Under Wine a Unix path is drive Z:; cscript would read a leading "/" as one of its options.
+  string(REPLACE "/" "\\" script "Z:${script}")
+endif()
 execute_process(
-  COMMAND ${runner} cscript //nologo ${SCRIPT} ${args}
+  COMMAND ${runner} cscript //nologo ${script} ${args}
   RESULT_VARIABLE rc
   OUTPUT_VARIABLE out
   ERROR_VARIABLE err
