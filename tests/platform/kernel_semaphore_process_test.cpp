@@ -148,4 +148,23 @@ TEST(KernelSemaphoreProcess, ProcessKilledMidUseLeavesTheObjectConsistent)
     }
 }
 
+TEST(KernelSemaphoreProcess, ObjectOfAKilledLastHolderIsGoneForTheNextProcess)
+{
+    const std::string base = BaseName("killed-last");
+    // The parent keeps only the signalling semaphores open: the lock is the child's alone.
+    UniqueHandle ready(SharedObjects::Open(base, "ready", 0));
+    UniqueHandle go(SharedObjects::Open(base, "go", 0));
+    ASSERT_TRUE(ready && go);
+
+    ChildProcess child("KernelChild.HoldsTheLockForever", base);
+    ASSERT_TRUE(child.Started());
+    ASSERT_EQ(WaitForSingleObject(ready.get(), kHandshakeTimeout), WAIT_OBJECT_0);
+    child.Kill();
+
+    UniqueHandle lock(SharedObjects::Open(base, "lock", 1));
+    ASSERT_TRUE(lock);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "a new object, not the dead process's";
+    EXPECT_EQ(WaitForSingleObject(lock.get(), 0), WAIT_OBJECT_0);
+}
+
 } // namespace

@@ -15,17 +15,19 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace korvo::posix {
 
 struct SharedSemaphoreSegment::Layout {
-    static constexpr std::uint32_t kMagic = 0x4B534D31; // "KSM1"
+    static constexpr std::uint32_t kMagic = 0x4B534D32; // "KSM2"
     static constexpr int kMaxOpeners = 256;
 
     struct Opener {
         std::int32_t processId;
         std::uint32_t handles;
+        std::uint64_t processStart; // tells a live opener from a later process with its id
     };
 
     std::uint32_t magic;
@@ -74,9 +76,34 @@ private:
     int descriptor_;
 };
 
-bool ProcessIsAlive(std::int32_t processId)
+// The start time of a process in clock ticks since boot, or 0 where /proc cannot say.
+std::uint64_t ProcessStartTime(std::int32_t processId)
 {
-    return processId == getpid() || kill(processId, 0) == 0 || errno == EPERM;
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(processId));
+    FILE* stat = std::fopen(path, "re");
+    if (!stat)
+        return 0;
+    char line[1024];
+    const bool read = std::fgets(line, sizeof line, stat) != nullptr;
+    std::fclose(stat);
+    // The command name in parentheses may hold anything; field 22 counts from after it.
+    const char* afterName = read ? std::strrchr(line, ')') : nullptr;
+    unsigned long long start = 0;
+    if (!afterName || std::sscanf(afterName + 1, " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s "
+                                                 "%*s %*s %*s %*s %*s %*s %*s %llu", &start) != 1)
+        return 0;
+    return start;
+}
+
+bool ProcessIsAlive(const Layout::Opener& opener)
+{
+    if (opener.processId == getpid())
+        return true;
+    if (kill(opener.processId, 0) != 0 && errno != EPERM)
+        return false;
+    const std::uint64_t start = ProcessStartTime(opener.processId);
+    return start == 0 || opener.processStart == 0 || start == opener.processStart;
 }
 
 // Forgets processes that died holding handles; returns the handles still open.
@@ -86,7 +113,7 @@ std::uint64_t PruneDeadOpeners(Layout& layout)
     for (auto& opener : layout.openers) {
         if (opener.handles == 0)
             continue;
-        if (ProcessIsAlive(opener.processId))
+        if (ProcessIsAlive(opener))
             live += opener.handles;
         else
             opener = {};
@@ -111,7 +138,7 @@ bool RegisterOpener(Layout& layout)
     }
     for (auto& opener : layout.openers) {
         if (opener.handles == 0) {
-            opener = {self, 1};
+            opener = {self, 1, ProcessStartTime(self)};
             return true;
         }
     }
