@@ -2,7 +2,8 @@
 #
 #   korvo_add_gtest(<target> SOURCES <files...> [LIBS <libs...>] [NO_MAIN] [LABELS <labels...>])
 #       A GoogleTest program; every TEST becomes one ctest entry. NO_MAIN links gtest without
-#       gtest_main, for programs that bring their own main().
+#       gtest_main, for programs that bring their own main(). Windows builds also get
+#       korvo_add_pe_check(<target>) for the program.
 #   korvo_add_pe_check(<target> [EXPORTS <names...>])
 #       Windows builds only: checks that <target>'s file is PE32 (i686) or PE32+ (x86_64) and
 #       imports system DLLs only; with EXPORTS, that it exports exactly these undecorated
@@ -65,6 +66,8 @@ function(korvo_add_gtest target)
     target_link_libraries(${target} PRIVATE GTest::gtest_main)
   endif()
   target_link_libraries(${target} PRIVATE GTest::gmock ${ARG_LIBS})
+  # Every Windows test program is also checked as a binary: format and system-only imports.
+  korvo_add_pe_check(${target})
   if(NOT KORVO_TESTS_RUNNABLE)
     return()
   endif()
@@ -81,7 +84,7 @@ endfunction()
 
 function(korvo_add_pe_check target)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "EXPORTS")
-  if(NOT WIN32)
+  if(NOT WIN32 OR TEST pe_check.${target})
     return()
   endif()
   if(NOT KORVO_OBJDUMP)
