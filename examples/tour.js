@@ -1,6 +1,8 @@
 // The tour of Korvo.Dictionary in JScript, shorter. Run: cscript //nologo tour.js
+// Arrays from the object (Keys, Items, a key's several items) are safe arrays: VBArray turns
+// them into JScript arrays. (Wine's JScript throws on typeof of a safe array, so convert first.)
+function list(safeArray) { return new VBArray(safeArray).toArray(); }
 function show(v) {
-    if (typeof v === "unknown") v = new VBArray(v).toArray();   // arrays from the object
     if (v instanceof Array) {
         var parts = [];
         for (var i = 0; i < v.length; i++) parts.push(show(v[i]));
@@ -26,13 +28,13 @@ say("\n== Keys and items");
 d.Add("banana", 3);
 d.Add("apple", 5);
 d.Item("cherry") = 12;                       // assignment goes through d.Item(k) = v
-say("   Keys = " + show(d.Keys) + ", Items = " + show(d.Items));
+say("   Keys = " + show(list(d.Keys)) + ", Items = " + show(list(d.Items)));
 attempt("Add \"apple\" again", function () { d.Add("apple", 6); });
 
 say("\n== Several items under one key");
 d.UniqueKeys = false;
 d.Add("apple", "green");
-say("   d.Item(\"apple\") = " + show(d.Item("apple")) + ", Count(\"apple\") = " + d.Count("apple"));
+say("   d.Item(\"apple\") = " + show(list(d.Item("apple"))) + ", Count(\"apple\") = " + d.Count("apple"));
 
 say("\n== Enumerating the items");
 for (var en = new Enumerator(d); !en.atEnd(); en.moveNext()) say("   item " + show(en.item()));
@@ -41,7 +43,7 @@ say("\n== Text compare mode");
 d.CompareMode = 1;
 var t = new ActiveXObject("Korvo.Dictionary");
 t.Add("zebra", 1); t.Add("Apple", 2); t.Add("mango", 3);
-say("   Keys = " + show(t.Keys) + ", t.Item(\"APPLE\") = " + t.Item("APPLE"));
+say("   Keys = " + show(list(t.Keys)) + ", t.Item(\"APPLE\") = " + t.Item("APPLE"));
 d.CompareMode = 0;
 
 say("\n== A named store and its lock");
@@ -59,8 +61,8 @@ d.Save(path, false, "^[ab]");
 var loaded = new ActiveXObject("Korvo.Dictionary");
 loaded.UniqueKeys = false;
 loaded.Load(path);
-say("   saved keys matching ^[ab], loaded: " + show(loaded.Keys) + " with items " + show(loaded.Items));
+say("   saved keys matching ^[ab], loaded: " + show(list(loaded.Keys)) + " with items " + show(list(loaded.Items)));
 loaded.RemoveAll("^b");
-say("   RemoveAll(\"^b\"): " + show(loaded.Keys));
+say("   RemoveAll(\"^b\"): " + show(list(loaded.Keys)));
 
 say("\nEnd of the tour.");

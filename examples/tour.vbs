@@ -40,6 +40,8 @@ End Function
 Sub Outcome(what)
     If Err.Number = 0 Then
         Say "   " & what & ": ok"
+    ElseIf Err.Description = "" Then
+        Say "   " & what & ": error &H" & Hex(Err.Number) & " (a bare HRESULT, no message)"
     Else
         Say "   " & what & ": error &H" & Hex(Err.Number) & " """ & Err.Description & """" & _
             " (source """ & Err.Source & """)"
@@ -101,18 +103,15 @@ d.Remove "box"
 
 Section "Sorting: binary and text compare modes"
 Set d = CreateObject("Korvo.Dictionary")
-d.Add "zebra", 1
-d.Add "Apple", 2
-d.Add "mango", 3
+d.Add "cherry", 1
+d.Add "Date", 2
+d.Add "apple", 3
 d.Add "Banana", 4
+d.Add "_note", 5
 Say "   CompareMode = " & d.CompareMode & " (binary, by UTF-16 code unit): " & Show(d.Keys)
 d.CompareMode = 1
-Set d = CreateObject("Korvo.Dictionary")
-d.Add "zebra", 1
-d.Add "Apple", 2
-d.Add "mango", 3
-d.Add "Banana", 4
 Say "   CompareMode = " & d.CompareMode & " (text, ASCII case folded):   " & Show(d.Keys)
+Say "   (changing the mode re-sorts the stores that hold items; it applies to every object)"
 Say "   d(""APPLE"") = " & Show(d("APPLE")) & " in text mode"
 On Error Resume Next
 d.CompareMode = 2
