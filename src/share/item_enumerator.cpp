@@ -31,6 +31,12 @@ std::span<const VARIANT> ArrayElements(const VARIANT& array, const SafeArrayData
     return {access.data<const VARIANT>(), static_cast<std::size_t>(descriptor->rgsabound[0].cElements)};
 }
 
+// VariantCopy only reads its source, though some headers declare the source non-const.
+HRESULT CopyVariant(VARIANT& destination, const VARIANT& source) noexcept
+{
+    return VariantCopy(&destination, const_cast<VARIANT*>(&source));
+}
+
 } // namespace
 
 VariantBlock::~VariantBlock() { Clear(); }
@@ -56,7 +62,7 @@ HRESULT VariantBlock::CopyFrom(std::span<const VARIANT> source) noexcept
     for (const VARIANT& element : source) {
         VARIANT& copy = elements_.emplace_back(); // within the reserved room: cannot throw
         VariantInit(&copy);
-        if (const HRESULT copied = VariantCopy(&copy, &element); FAILED(copied)) {
+        if (const HRESULT copied = CopyVariant(copy, element); FAILED(copied)) {
             Clear();
             return copied;
         }
@@ -127,7 +133,7 @@ HRESULT ItemEnumerator::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) no
         *pCeltFetched = static_cast<ULONG>(count);
     }
     for (std::size_t index = 0; index < count; ++index) {
-        if (const HRESULT copied = VariantCopy(&rgVar[index], &elements_[position_]); FAILED(copied)) {
+        if (const HRESULT copied = CopyVariant(rgVar[index], elements_[position_]); FAILED(copied)) {
             // Nothing of this call stays with the caller; the position stays past what was copied.
             for (std::size_t undone = 0; undone < index; ++undone) {
                 VariantClear(&rgVar[undone]);
