@@ -81,6 +81,8 @@ BOOL CloseHandle(HANDLE handle);
 HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount,
                         LPCWSTR name);
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount);
+// Semaphores are the only waitable objects here; any other handle fails with
+// ERROR_INVALID_HANDLE.
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
 // --- Files -------------------------------------------------------------------------------
