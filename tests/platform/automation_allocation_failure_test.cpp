@@ -53,8 +53,8 @@ TEST_F(AutomationAllocationFailure, FailedCopiesLeaveTheDestinationUsable)
     V_BSTR(text.get()) = WideCopy("element");
     ASSERT_EQ(SafeArrayPutElement(V_ARRAY(array.get()), &index, text.get()), S_OK);
 
-    const VARIANT* sources[] = {text.get(), array.get()};
-    for (const VARIANT* source : sources) {
+    VARIANT* sources[] = {text.get(), array.get()};
+    for (VARIANT* source : sources) {
         for (long allowed = 0; allowed < 2; ++allowed) {
             SCOPED_TRACE(testing::Message() << V_VT(source) << " after " << allowed);
             UniqueVariant destination;

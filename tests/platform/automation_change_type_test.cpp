@@ -178,6 +178,21 @@ TEST(AutomationChangeType, ByReferenceConvertsWhatItRefersTo)
     SysFreeString(text);
 }
 
+TEST(AutomationChangeType, AVectorOfBytesBecomesTheStringOfThoseBytes)
+{
+    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, 4);
+    ASSERT_NE(bytes, nullptr);
+    const BYTE utf16le[] = {'h', 0, 'i', 0};
+    for (LONG i = 0; i < 4; ++i)
+        ASSERT_EQ(SafeArrayPutElement(bytes, &i, const_cast<BYTE*>(&utf16le[i])), S_OK);
+    UniqueVariant source;
+    V_VT(source.get()) = VT_ARRAY | VT_UI1;
+    V_ARRAY(source.get()) = bytes;
+    UniqueVariant text;
+    ASSERT_EQ(VariantChangeType(text.get(), source.get(), 0, VT_BSTR), S_OK);
+    EXPECT_EQ(Narrow(V_BSTR(text.get())), "hi");
+}
+
 TEST(AutomationChangeType, ObjectsGiveTheirDefaultProperty)
 {
     CountingObject object;

@@ -19,7 +19,7 @@ public:
     ULONG references() const { return references_.load(); }
     int defaultPropertyReads() const { return defaultPropertyReads_; }
 
-    void SetDefaultValue(const VARIANT& value) { VariantCopy(&defaultValue_, &value); }
+    void SetDefaultValue(VARIANT& value) { VariantCopy(&defaultValue_, &value); }
     void FailDefaultProperty(HRESULT failure) { defaultFailure_ = failure; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override

@@ -264,9 +264,10 @@ constexpr USHORT VARIANT_LOCALBOOL = 0x10;
 
 extern "C" void VariantInit(VARIANTARG* pvarg);
 extern "C" HRESULT VariantClear(VARIANTARG* pvarg);
-extern "C" HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
-extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
-extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
+// The sources are not const, as in the MinGW-w64 headers the Windows builds compile against.
+extern "C" HRESULT VariantCopy(VARIANTARG* pvargDest, VARIANTARG* pvargSrc);
+extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, VARIANTARG* pvargSrc);
+extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc, USHORT wFlags,
                                      VARTYPE vt);
 
 // --- Safe arrays -------------------------------------------------------------------------

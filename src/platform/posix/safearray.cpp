@@ -93,7 +93,7 @@ HRESULT CopyElement(const SAFEARRAY* psa, void* dest, const void* src)
     if (psa->fFeatures & FADF_VARIANT) {
         auto* v = static_cast<VARIANT*>(dest);
         VariantInit(v);
-        return VariantCopy(v, static_cast<const VARIANT*>(src));
+        return VariantCopy(v, static_cast<VARIANT*>(const_cast<void*>(src)));
     }
     if (psa->fFeatures & FADF_BSTR) {
         BSTR s = *static_cast<const BSTR*>(src);
@@ -209,7 +209,7 @@ extern "C" HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv
         return hr;
     void* element = ElementAt(psa, offset);
     if (psa->fFeatures & FADF_VARIANT)
-        return VariantCopy(static_cast<VARIANT*>(element), static_cast<const VARIANT*>(pv));
+        return VariantCopy(static_cast<VARIANT*>(element), static_cast<VARIANT*>(pv));
     if (psa->fFeatures & FADF_BSTR) {
         auto* slot = static_cast<BSTR*>(element);
         auto source = static_cast<BSTR>(pv);

@@ -95,7 +95,7 @@ extern "C" HRESULT VariantClear(VARIANTARG* pvarg)
     return S_OK;
 }
 
-extern "C" HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc)
+extern "C" HRESULT VariantCopy(VARIANTARG* pvargDest, VARIANTARG* pvargSrc)
 {
     if (!pvargDest || !pvargSrc)
         return E_INVALIDARG;
@@ -115,7 +115,7 @@ extern "C" HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc
     return S_OK;
 }
 
-extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc)
+extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, VARIANTARG* pvargSrc)
 {
     if (!pvarDest || !pvargSrc)
         return E_INVALIDARG;
@@ -132,7 +132,7 @@ extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc)
     VARIANTARG image;
     VariantInit(&image);
     if (target == VT_VARIANT) {
-        const VARIANT* inner = V_VARIANTREF(pvargSrc);
+        VARIANT* inner = V_VARIANTREF(pvargSrc);
         if (V_VT(inner) == (VT_BYREF | VT_VARIANT))
             return E_INVALIDARG;
         std::memcpy(&image, inner, sizeof image);

@@ -227,7 +227,7 @@ HRESULT ScalarText(const VARIANT& v, USHORT flags, BSTR* out)
 
 } // namespace
 
-extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt)
+extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt)
 {
     if (!pvargDest || !pvarSrc)
         return E_INVALIDARG;
