@@ -25,7 +25,7 @@ if(CMAKE_HOST_WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR "")
 endif()
 
-if(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR)
+if(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR OR (WIN32 AND CMAKE_HOST_WIN32))
   set(KORVO_TESTS_RUNNABLE ON)
 else()
   set(KORVO_TESTS_RUNNABLE OFF)
@@ -35,7 +35,7 @@ endif()
 # the first test starts one persistent wineserver and desktop and the last one stops them.
 # When a session is already running (./run test starts one), both do nothing.
 set(KORVO_WINE_FIXTURE "")
-if(WIN32 AND CMAKE_CROSSCOMPILING AND KORVO_TESTS_RUNNABLE)
+if(WIN32 AND NOT CMAKE_HOST_WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
   set(KORVO_WINEPREFIX "" CACHE PATH "Wine prefix the emulator uses (taken from the emulator's WINEPREFIX=)")
   if(NOT KORVO_WINEPREFIX)
     foreach(arg IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)

@@ -1,7 +1,11 @@
 # Shared part of the MinGW-w64 toolchain files. The includer sets KORVO_MINGW_TRIPLE.
 # Debian names the threads-posix compilers <triple>-gcc-posix; MSYS2 and most other
 # distributions have plain <triple>-gcc, or plain gcc inside an MSYS2 MinGW shell.
-set(CMAKE_SYSTEM_NAME Windows)
+if(NOT CMAKE_HOST_WIN32)
+  # Cross-compiling from Linux. On a Windows host the target is the host: not naming the system
+  # keeps CMAKE_CROSSCOMPILING off, so the tests run directly.
+  set(CMAKE_SYSTEM_NAME Windows)
+endif()
 
 function(korvo_pick_tool var)
   find_program(${var} NAMES ${ARGN} NO_CACHE)
@@ -32,9 +36,10 @@ find_program(KORVO_OBJDUMP NAMES ${_t}-objdump objdump)
 find_program(KORVO_WIDL NAMES ${_t}-widl widl)
 
 if(NOT CMAKE_HOST_WIN32)
+  # Headers and libraries come from the cross sysroot only, programs from the build machine.
   set(CMAKE_FIND_ROOT_PATH /usr/${_t})
+  set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+  set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+  set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+  set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 endif()
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
