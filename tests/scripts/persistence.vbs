@@ -67,6 +67,12 @@ Sub Finish()
 End Sub
 ' ---- end of check helpers ----
 
+Class Price
+    Public Default Property Get Value
+        Value = "12.50 EUR"
+    End Property
+End Class
+
 Dim fso, folder, path, d, e, t, when
 Set fso = CreateObject("Scripting.FileSystemObject")
 folder = fso.GetSpecialFolder(2).Path
@@ -186,6 +192,23 @@ d.Save path, True
 Set e = CreateObject("Korvo.Dictionary")
 e.Load path
 Check "with SaveEmpty the array item is saved as Empty", e.Exists("arr") And IsEmpty(e("arr")), True
+
+' Objects: one with a default property is saved as its text, others have no text.
+Set d = CreateObject("Korvo.Dictionary")
+Set d("price") = New Price
+Set d("nothing") = Nothing
+Set d("dict") = CreateObject("Korvo.Dictionary")
+path = TempFile("objects.dic")
+d.Save path
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "an object is saved as the text of its default property", e.Keys, Array("price")
+Check "and loads as a String", e("price"), "12.50 EUR"
+d.Save path, True
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "with SaveEmpty objects without text come back Empty", _
+    IsEmpty(e("dict")) And IsEmpty(e("nothing")) And e.ItemsCount = 3, True
 
 ' ---- patterns ----
 Set d = CreateObject("Korvo.Dictionary")
