@@ -73,6 +73,7 @@ check("Items", array(d.Items), ["one", 20, 3]);
 check("Count with the key omitted", d.Count, 3);
 check("Count of one key", d.Count("a"), 1);
 check("KeysCount", d.KeysCount, 3);
+check("a member name in lower case resolves", d.keyscount, 3);
 
 var inner = new ActiveXObject("Korvo.Dictionary");
 inner.Add("x", "inside");

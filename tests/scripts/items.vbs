@@ -172,6 +172,10 @@ d.Add "", "empty key"
 Check "the empty key is valid", d(""), "empty key"
 Check "the empty key orders first", d.Keys, Array("", "a", "k")
 
+' Member names resolve whatever their letter case.
+d.aDD "case", 1
+Check "member names in any case", d.itemscount, d.ITEMSCOUNT
+
 ' Items of every scalar type come back with their type.
 d.RemoveAll
 d.Add "i2", 7

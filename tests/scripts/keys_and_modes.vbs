@@ -135,6 +135,22 @@ Check "after switching to text: the group's items in insertion order", d("a"), A
 d.CompareMode = BinaryCompare
 Check "after switching back: four keys again", d.Keys, Array("A", "_", "a", "b")
 
+' A bigger store: pseudo-random keys come back strictly ascending, once each.
+Dim big, seed, i, k, ascending
+Set big = CreateObject("Korvo.Dictionary")
+seed = 12345
+For i = 1 To 3000
+    seed = (seed * 1103 + 12345) Mod 65536
+    big("k" & Hex(seed)) = i
+Next
+k = big.Keys
+ascending = True
+For i = 1 To UBound(k)
+    If StrComp(k(i - 1), k(i), vbBinaryCompare) >= 0 Then ascending = False
+Next
+Check "3000 puts: Keys strictly ascending", ascending, True
+Check "3000 puts: one entry per distinct key", big.ItemsCount, UBound(k) + 1
+
 ' ---- Key rename ----
 Set d = CreateObject("Korvo.Dictionary")
 d.UniqueKeys = False

@@ -155,6 +155,16 @@ Check "round trip: Null", IsNull(e("null")), True
 Check "round trip: Empty", IsEmpty(e("empty")) And e.Exists("empty"), True
 Check "round trip: empty string", VarType(e("emptystr")), vbString
 
+' Lengths are 32-bit: a string and a key longer than 65535 code units survive.
+Set d = CreateObject("Korvo.Dictionary")
+d.Add String(70000, "k"), String(100000, "v")
+path = TempFile("long.dic")
+d.Save path
+Check "long key and value: the file size", FileSize(path), 4 + 2 + 4 + 200000 + 4 + 140000 + 2
+Set e = CreateObject("Korvo.Dictionary")
+e.Load path
+Check "long key and value: the value's length", Len(e(String(70000, "k"))), 100000
+
 ' ---- several items a key; Load adds and never removes ----
 Set d = CreateObject("Korvo.Dictionary")
 d.UniqueKeys = False
