@@ -82,6 +82,7 @@ check("an object item is shared", d.Item("o").Item("x"), "inside");
 inner.Add("y", 1);
 check("changes through the script's reference show", d.Item("o").ItemsCount, 2);
 d.Remove("o");
+check("Remove", d.Exists("o"), false);
 
 check("new Enumerator yields the items", items(d), ["one", 20, 3]);
 
@@ -116,10 +117,14 @@ shared.Connect("js.shared");
 d.Add("k", "v");
 check("a named store is seen by both objects", shared.Item("k"), "v");
 check("RefCounter", shared.RefCounter, 2);
-d.Lock(0);
+check("Lock returns 1 when it takes the lock", d.Lock(0), 1);
 checkThrows("Lock(0) through the second object", function () { shared.Lock(0); }, 0x80070079);
 shared.UnLock();
 checkThrows("UnLock of a free lock", function () { shared.UnLock(); }, 0x8007012A);
+d.DisConnect();
+check("DisConnect leaves an empty private store", d.ItemsCount, 0);
+check("the named store keeps its items", shared.Item("k"), "v");
+d.Connect("js.shared");
 
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var path = fso.GetSpecialFolder(2).Path + "\\korvo-script-js.dic";

@@ -133,6 +133,31 @@ b.Connect "sharing.nul"
 a.Add "k", 2
 Check "a NUL ends the store name", b("k"), 2
 
+' A name that is no valid kernel object name still names a shared store, but each object
+' then gets a lock of its own; a valid prefixed name shares its lock.
+Set a = CreateObject("Korvo.Dictionary")
+Set b = CreateObject("Korvo.Dictionary")
+a.Connect "sharing\bad name"
+b.Connect "sharing\bad name"
+a.Add "k", 1
+Check "an invalid kernel object name still shares entries", b.Exists("k"), True
+On Error Resume Next
+a.Lock 0
+b.Lock 0
+CheckNumber "but each object has its own lock", Err, 0
+a.UnLock
+b.UnLock
+CheckNumber "and frees its own", Err, 0
+Set a = CreateObject("Korvo.Dictionary")
+Set b = CreateObject("Korvo.Dictionary")
+a.Connect "Local\sharing.prefixed"
+b.Connect "Local\sharing.prefixed"
+a.Lock 0
+b.Lock 0
+CheckNumber "a Local\ name shares its lock", Err, &H80070079
+a.UnLock
+On Error GoTo 0
+
 ' ---- DebugInfo ----
 info = a.DebugInfo
 Check "DebugInfo begins with the pseudo-handles", Left(info, 49), "<br>Process:ffffffff, Thread:fffffffe, ProcessId:"
