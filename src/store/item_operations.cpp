@@ -36,7 +36,8 @@ HRESULT AddToStore(Store& store, CompareMode mode, VARIANT_BOOL uniqueKeys, KeyV
             return copied;
         }
         store.container.Insert(KeyText(key), *newItem.get());
-        newItem.release();
+        VARIANT ownedByTheEntry;
+        newItem.release(&ownedByTheEntry);
         return S_OK;
     });
 }
@@ -78,10 +79,11 @@ HRESULT PutItem(ObjectState& object, BSTR key, const VARIANT* value) noexcept
         if (count == 1) {
             // The entry keeps its key and place; its former item is released after the section.
             call.removed.TakeItem(first->second);
-            first->second = newItem.release();
+            newItem.release(&first->second);
         } else {
             call.items.Insert(KeyText(keyText), *newItem.get());
-            newItem.release();
+            VARIANT ownedByTheEntry;
+            newItem.release(&ownedByTheEntry);
         }
         return S_OK;
     });
