@@ -1,0 +1,145 @@
+#include "persist/buffered_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "persist/mapped_last_error.h"
+
+namespace korvo::persist {
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 64 * 1024;
+// Text is read in pieces of this many code units, so memory follows the bytes read.
+constexpr std::size_t kTextChunkUnits = 32 * 1024;
+// A write that the platform reports as done without writing anything, and with no last
+// error, is taken for a full disk.
+constexpr HRESULT kDiskFull = static_cast<HRESULT>(0x80070070);
+constexpr HRESULT kReadFault = static_cast<HRESULT>(0x8007001E);
+
+std::unique_ptr<std::byte[]> MakeBuffer() noexcept
+{
+    try {
+        return std::make_unique_for_overwrite<std::byte[]>(kBufferBytes);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HRESULT OpenFile(BSTR fileName, DWORD access, DWORD disposition, UniqueHandle& file) noexcept
+{
+    HANDLE handle = CreateFileW(fileName, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return FailureFromLastError(E_FAIL);
+    file.reset(handle);
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT FileWriter::Create(BSTR fileName) noexcept
+{
+    buffer_ = MakeBuffer();
+    if (!buffer_)
+        return E_OUTOFMEMORY;
+    return OpenFile(fileName, GENERIC_WRITE, CREATE_ALWAYS, file_);
+}
+
+void FileWriter::Write(const void* bytes, std::size_t count) noexcept
+{
+    const auto* source = static_cast<const std::byte*>(bytes);
+    while (count > 0 && SUCCEEDED(failure_)) {
+        if (used_ == kBufferBytes && FAILED(Flush()))
+            return;
+        const std::size_t piece = std::min(count, kBufferBytes - used_);
+        std::memcpy(buffer_.get() + used_, source, piece);
+        used_ += piece;
+        source += piece;
+        count -= piece;
+    }
+}
+
+HRESULT FileWriter::Flush() noexcept
+{
+    std::size_t done = 0;
+    while (done < used_) {
+        DWORD written = 0;
+        const BOOL ok = WriteFile(file_.get(), buffer_.get() + done, static_cast<DWORD>(used_ - done), &written, nullptr);
+        if (!ok) {
+            failure_ = FailureFromLastError(E_FAIL);
+            return failure_;
+        }
+        if (written == 0) {
+            failure_ = FailureFromLastError(kDiskFull);
+            return failure_;
+        }
+        done += written;
+    }
+    used_ = 0;
+    return S_OK;
+}
+
+HRESULT FileWriter::Finish() noexcept
+{
+    if (SUCCEEDED(failure_))
+        Flush();
+    return failure_;
+}
+
+HRESULT FileReader::Open(BSTR fileName) noexcept
+{
+    buffer_ = MakeBuffer();
+    if (!buffer_)
+        return E_OUTOFMEMORY;
+    return OpenFile(fileName, GENERIC_READ, OPEN_EXISTING, file_);
+}
+
+HRESULT FileReader::Fill() noexcept
+{
+    DWORD received = 0;
+    if (!ReadFile(file_.get(), buffer_.get(), static_cast<DWORD>(kBufferBytes), &received, nullptr))
+        return FailureFromLastError(kReadFault);
+    begin_ = 0;
+    end_ = received;
+    return received == 0 ? kEndOfFile : S_OK;
+}
+
+HRESULT FileReader::Read(void* bytes, std::size_t count) noexcept
+{
+    auto* target = static_cast<std::byte*>(bytes);
+    while (count > 0) {
+        if (begin_ == end_) {
+            if (const HRESULT filled = Fill(); FAILED(filled))
+                return filled;
+        }
+        const std::size_t piece = std::min(count, end_ - begin_);
+        std::memcpy(target, buffer_.get() + begin_, piece);
+        begin_ += piece;
+        target += piece;
+        count -= piece;
+    }
+    return S_OK;
+}
+
+HRESULT FileReader::ReadText(std::uint32_t units, std::basic_string<OLECHAR>& text) noexcept
+{
+    try {
+        text.clear();
+        std::uint64_t remaining = units;
+        while (remaining > 0) {
+            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kTextChunkUnits));
+            const std::size_t filled = text.size();
+            text.resize(filled + piece);
+            if (const HRESULT read = Read(text.data() + filled, piece * sizeof(OLECHAR)); FAILED(read))
+                return read;
+            remaining -= piece;
+        }
+        return S_OK;
+    } catch (...) {
+        return kTextNotAllocated; // bad_alloc, or a length the string type cannot hold
+    }
+}
+
+} // namespace korvo::persist

@@ -1,0 +1,20 @@
+// Reads the payload of one record for its type tag into a variant.
+#pragma once
+
+#include <cstdint>
+
+#include "persist/buffered_file.h"
+
+namespace korvo::persist {
+
+// ERROR_INVALID_DATA as an HRESULT: a file that is not a dictionary file, or a record the
+// writer never produces.
+inline constexpr HRESULT kInvalidData = static_cast<HRESULT>(0x8007000D);
+
+// Fills `value` (which must be Empty) for the tag: the payload's bytes, a string of the
+// stored length (empty, not null, for length 0), or nothing for the tags without payload.
+// Tag 13 gives an object reference to no object. A tag the writer never produces fails
+// with kInvalidData; a failed read returns its error. On failure `value` stays Empty.
+HRESULT ReadItemValue(FileReader& file, std::uint16_t tag, VARIANT& value) noexcept;
+
+} // namespace korvo::persist

@@ -1,0 +1,166 @@
+// The Pattern argument of RemoveAll, Save and Load: matching keys, an unusable pattern, and
+// a component that cannot be prepared.
+#include <thread>
+
+#include "com/identifiers.h"
+#include "persist/remove_all.h"
+#include "persist_test_support.h"
+#include "store/compare_mode.h"
+#include "test_objects.h"
+
+namespace korvo::testing {
+namespace {
+
+constexpr HRESULT kInvalidData = static_cast<HRESULT>(0x8007000D);
+const std::u16string kUnavailableText = u"Cannot initialize VBScript RegExp object";
+constexpr const char16_t* kUnusablePattern = u"a(";
+
+class PatternFilter : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        object_.setUniqueKeys(VARIANT_FALSE);
+        AddInt(object_, u"a", 1);
+        AddInt(object_, u"abc", 2);
+        AddInt(object_, u"abc", 3);
+        AddInt(object_, u"Abc", 4);
+        AddInt(object_, u"ba", 5);
+        AddInt(object_, u"xyz", 6);
+    }
+
+    std::vector<std::string> KeysLeft() { return EntriesOf(object_); }
+
+    ScratchDirectory dir_;
+    ObjectState object_;
+};
+
+TEST_F(PatternFilter, RemoveAllWithoutPatternEmptiesTheStore)
+{
+    EXPECT_EQ(RemoveAllMatching(object_, nullptr), S_OK);
+    EXPECT_EQ(ItemsCountOf(object_), 0);
+    AddInt(object_, u"k", 1);
+    EXPECT_EQ(RemoveAllMatching(object_, u""), S_OK);
+    EXPECT_EQ(ItemsCountOf(object_), 0);
+}
+
+TEST_F(PatternFilter, RemoveAllAnchoredPatternIsCaseSensitiveInBothModes)
+{
+    EXPECT_EQ(RemoveAllMatching(object_, u"^a"), S_OK);
+    EXPECT_EQ(KeysLeft(), (std::vector<std::string>{"Abc=I4:4", "ba=I4:5", "xyz=I4:6"}));
+
+    CompareModeScope mode;
+    SetProcessCompareMode(CompareMode::Text);
+    ObjectState text;
+    AddInt(text, u"Abc", 1);
+    AddInt(text, u"abd", 2);
+    EXPECT_EQ(RemoveAllMatching(text, u"^a"), S_OK);
+    EXPECT_EQ(EntriesOf(text), (std::vector<std::string>{"Abc=I4:1"}));
+}
+
+TEST_F(PatternFilter, RemoveAllUnanchoredPatternMatchesAnywhere)
+{
+    EXPECT_EQ(RemoveAllMatching(object_, u"a"), S_OK);
+    EXPECT_EQ(KeysLeft(), (std::vector<std::string>{"Abc=I4:4", "xyz=I4:6"}));
+}
+
+TEST_F(PatternFilter, RemoveAllReleasesRemovedObjectsBeforeReturning)
+{
+    DefaultValueObject held(OLESTR("v"));
+    Var item;
+    V_VT(item.get()) = VT_DISPATCH;
+    V_DISPATCH(item.get()) = &held;
+    held.AddRef();
+    AddOk(object_, u"obj", *item.get());
+    VariantClear(item.get());
+    ASSERT_EQ(held.references(), 2u);
+    EXPECT_EQ(RemoveAllMatching(object_, u"^o"), S_OK);
+    EXPECT_EQ(held.references(), 1u);
+}
+
+TEST_F(PatternFilter, UnusablePatternRemovesAndSavesEverythingAndFailsLoad)
+{
+    ASSERT_EQ(SaveTo(object_, dir_.File("all.dic"), false, kUnusablePattern), S_OK);
+    ObjectState everything;
+    everything.setUniqueKeys(VARIANT_FALSE);
+    ASSERT_EQ(LoadFrom(everything, dir_.File("all.dic")), S_OK);
+    EXPECT_EQ(EntriesOf(everything), KeysLeft());
+
+    ObjectState none;
+    EXPECT_EQ(LoadFrom(none, dir_.File("all.dic"), kUnusablePattern), kInvalidData);
+    EXPECT_EQ(ItemsCountOf(none), 0);
+
+    EXPECT_EQ(RemoveAllMatching(object_, kUnusablePattern), S_OK);
+    EXPECT_EQ(ItemsCountOf(object_), 0);
+}
+
+TEST_F(PatternFilter, SaveAndLoadSelectMatchingKeys)
+{
+    ASSERT_EQ(SaveTo(object_, dir_.File("a.dic"), false, u"^a"), S_OK);
+    ObjectState saved;
+    saved.setUniqueKeys(VARIANT_FALSE);
+    ASSERT_EQ(LoadFrom(saved, dir_.File("a.dic")), S_OK);
+    EXPECT_EQ(EntriesOf(saved), (std::vector<std::string>{"a=I4:1", "abc=I4:2", "abc=I4:3"}));
+
+    ASSERT_EQ(SaveTo(object_, dir_.File("all.dic")), S_OK);
+    ObjectState loaded;
+    loaded.setUniqueKeys(VARIANT_FALSE);
+    ASSERT_EQ(LoadFrom(loaded, dir_.File("all.dic"), u"c$"), S_OK);
+    EXPECT_EQ(EntriesOf(loaded), (std::vector<std::string>{"Abc=I4:4", "abc=I4:2", "abc=I4:3"}));
+}
+
+TEST_F(PatternFilter, ComponentUnavailable)
+{
+    PatternUnavailableScope unavailable;
+    const auto before = KeysLeft();
+
+    ClearErrorRecord();
+    EXPECT_EQ(RemoveAllMatching(object_, u"x"), kPatternUnavailable);
+    EXPECT_FALSE(TakeErrorRecord().present);
+    EXPECT_EQ(KeysLeft(), before);
+
+    WriteBytes(dir_.File("old.dic"), {1, 2, 3});
+    EXPECT_EQ(SaveTo(object_, dir_.File("old.dic"), false, u"x"), kPatternUnavailable);
+    ErrorRecord saveRecord = TakeErrorRecord();
+    EXPECT_EQ(saveRecord.description, kUnavailableText);
+    EXPECT_TRUE(IsEqualGUID(saveRecord.guid, GUID_NULL));
+    EXPECT_EQ(ReadBytes(dir_.File("old.dic")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(SaveTo(object_, dir_.File("new.dic"), false, u"x"), kPatternUnavailable);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("new.dic")));
+
+    EXPECT_EQ(LoadFrom(object_, dir_.File("missing.dic"), u"x"), kPatternUnavailable);
+    ErrorRecord loadRecord = TakeErrorRecord();
+    EXPECT_EQ(loadRecord.description, kUnavailableText);
+    EXPECT_TRUE(IsEqualGUID(loadRecord.guid, GUID_NULL));
+    EXPECT_EQ(KeysLeft(), before);
+
+    // Without a pattern no component is needed.
+    EXPECT_EQ(SaveTo(object_, dir_.File("new.dic")), S_OK);
+    EXPECT_EQ(LoadFrom(object_, dir_.File("new.dic")), S_OK);
+}
+
+TEST_F(PatternFilter, PatternStopsAtItsFirstNul)
+{
+    static const char16_t withNul[] = {u'^', u'x', 0, u'a'};
+    Bstr pattern(std::u16string_view(withNul, 4));
+    EXPECT_EQ(persist::RemoveAll(object_, pattern), S_OK);
+    EXPECT_EQ(ItemsCountOf(object_), 5);
+}
+
+#if defined(_WIN32)
+// A thread in the multithreaded apartment may be refused IRegExp; matching still works.
+TEST_F(PatternFilter, MatchingWorksFromAMultithreadedApartment)
+{
+    HRESULT result = E_FAIL;
+    std::thread worker([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        result = RemoveAllMatching(object_, u"^a");
+        CoUninitialize();
+    });
+    worker.join();
+    EXPECT_EQ(result, S_OK);
+    EXPECT_EQ(KeysLeft(), (std::vector<std::string>{"Abc=I4:4", "ba=I4:5", "xyz=I4:6"}));
+}
+#endif
+
+} // namespace
+} // namespace korvo::testing
