@@ -57,6 +57,7 @@ var d = new ActiveXObject("Korvo.Dictionary");
 check("new object: ItemsCount", d.ItemsCount, 0);
 check("new object: Keys is empty", new VBArray(d.Keys).ubound(1), -1);
 check("new object: unique keys", d.UniqueKeys, true);
+check("new object: the enumerator is at its end", new Enumerator(d).atEnd(), true);
 
 d.Add("b", 2);
 d.Add("a", "one");

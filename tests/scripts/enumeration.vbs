@@ -112,6 +112,21 @@ For Each v In d
 Next
 Check "an object item is yielded as the same object, a string as its text", n, 11
 
+' The snapshot outlives the store: emptying and releasing the object inside the loop.
+Set d = CreateObject("Korvo.Dictionary")
+d.Add "a", "x"
+d.Add "b", "y"
+d.Add "c", "z"
+seen = ""
+For Each v In d
+    seen = seen & v
+    If Not d Is Nothing Then
+        d.RemoveAll
+        Set d = Nothing
+    End If
+Next
+Check "the loop goes on after RemoveAll and the release of the object", seen, "xyz"
+
 ' An exit from the middle of a loop leaves nothing behind: a second loop starts afresh.
 Set d = CreateObject("Korvo.Dictionary")
 d.Add "1", "first"
