@@ -56,7 +56,8 @@ attempt("b.Lock(0) while a holds the lock", function () { b.Lock(0); });
 a.UnLock();
 
 say("\n== Save and Load with a pattern");
-var path = new ActiveXObject("Scripting.FileSystemObject").GetSpecialFolder(2).Path + "\\korvo-tour-js.dic";
+var fso = new ActiveXObject("Scripting.FileSystemObject");
+var path = fso.GetSpecialFolder(2).Path + "\\korvo-tour-js.dic";
 d.Save(path, false, "^[ab]");
 var loaded = new ActiveXObject("Korvo.Dictionary");
 loaded.UniqueKeys = false;
@@ -64,5 +65,6 @@ loaded.Load(path);
 say("   saved keys matching ^[ab], loaded: " + show(list(loaded.Keys)) + " with items " + show(list(loaded.Items)));
 loaded.RemoveAll("^b");
 say("   RemoveAll(\"^b\"): " + show(list(loaded.Keys)));
+fso.DeleteFile(path);
 
 say("\nEnd of the tour.");

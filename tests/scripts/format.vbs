@@ -185,4 +185,8 @@ CheckNumber "three bytes of magic", Err, &H8007000D
 On Error GoTo 0
 Check "the failed loads added nothing more", d.ItemsCount, 3
 
+On Error Resume Next
+fso.DeleteFile path
+On Error GoTo 0
+
 Finish

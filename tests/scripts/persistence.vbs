@@ -297,4 +297,9 @@ CheckNumber "a file that ends before its end marker", Err, &H80070026
 On Error GoTo 0
 Check "failed loads leave the store as it was", e.Keys, Array("keep")
 
+' The files of this script go again.
+On Error Resume Next
+fso.DeleteFile folder & "\korvo-script-*.dic"
+On Error GoTo 0
+
 Finish
