@@ -218,5 +218,13 @@ e.Add "k", 3
 CheckError "the object in unique mode refuses", Err, &H80004005, "This key is already in collection."
 On Error GoTo 0
 Check "the store has the two items of the first object", e.Count("k"), 2
+e.UniqueKeys = False
+d.RemoveAll
+e.Add "other", 1
+On Error Resume Next
+d.UniqueKeys = True
+CheckError "switching back on counts items added through another object", Err, &H80004005, _
+    "You can't switch back to unique keys."
+On Error GoTo 0
 
 Finish
