@@ -1,0 +1,104 @@
+// The class object and the count that decides when the module may be unloaded.
+#include "korvod_client.h"
+
+#include "com/identifiers.h"
+
+namespace korvo::test {
+namespace {
+
+class ModuleLifetimeTest : public ComTest {
+protected:
+    static HRESULT CanUnload() { return Korvod().canUnloadNow(); }
+};
+
+TEST_F(ModuleLifetimeTest, NothingAliveMeansUnloadable) { EXPECT_EQ(CanUnload(), S_OK); }
+
+TEST_F(ModuleLifetimeTest, LiveObjectsHoldTheModule)
+{
+    auto first = NewDictionary();
+    auto second = NewDictionary();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    first.reset();
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    second.reset();
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+TEST_F(ModuleLifetimeTest, EnumeratorOutlivingItsObjectHoldsTheModule)
+{
+    auto dictionary = NewDictionary();
+    ComPtr<IUnknown> enumerator;
+    ASSERT_EQ(dictionary->get__NewEnum(enumerator.put()), S_OK);
+    dictionary.reset();
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    enumerator.reset();
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+TEST_F(ModuleLifetimeTest, ClassObjectReferencesBeyondTheTablesHoldTheModule)
+{
+    ComPtr<IClassFactory> first;
+    ComPtr<IClassFactory> second;
+    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IClassFactory, first.put_void()), S_OK);
+    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IUnknown, second.put_void()), S_OK);
+    EXPECT_EQ(static_cast<void*>(first.get()), static_cast<void*>(second.get()));
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    second.reset();
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    first.reset();
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+TEST_F(ModuleLifetimeTest, LockServerHoldsTheModuleUntilUnlocked)
+{
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    factory->Release();
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    factory->Release();
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+TEST_F(ModuleLifetimeTest, OtherClassesAreNotAvailable)
+{
+    void* result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(Korvod().getClassObject(IID_IDispatch, IID_IClassFactory, &result),
+              static_cast<HRESULT>(0x80040111));
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IClassFactory, nullptr), E_POINTER);
+    result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IDispatch, &result), E_NOINTERFACE);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+TEST_F(ModuleLifetimeTest, CreateInstanceChecksItsResultAndInterface)
+{
+    auto factory = ClassObject();
+    EXPECT_EQ(factory->CreateInstance(nullptr, kIidIDictionary, nullptr), E_POINTER);
+    void* result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &result), E_NOINTERFACE);
+    EXPECT_EQ(result, nullptr);
+    factory.reset();
+    // The half-made object was destroyed with its count.
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+TEST_F(ModuleLifetimeTest, ObjectsCreatedByProgIdShareTheLoadedModule)
+{
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(L"Korvo.Dictionary", &clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, kClsidDictionary));
+    ComPtr<IDictionary> dictionary;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidIDictionary, dictionary.put_void()), S_OK);
+    EXPECT_EQ(CanUnload(), S_FALSE);
+    dictionary.reset();
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+} // namespace
+} // namespace korvo::test
