@@ -69,9 +69,10 @@ check("Item put adds an absent key", d.Exists("c"), true);
 check("Item get of an absent key", d.Item("zz"), undefined);
 check("Keys", array(d.Keys), ["a", "b", "c"]);
 check("Items", array(d.Items), ["one", 20, 3]);
-// d.Count without parentheses: a property get with the optional key omitted. (Wine's JScript
-// sends d.Count() with no arguments as a method call only, which no property get matches.)
+// Count is a property get with an optional key; with or without parentheses it answers.
 check("Count with the key omitted", d.Count, 3);
+check("Count() as a call with the key omitted", d.Count(), 3);
+check("ItemsCount() as a call", d.ItemsCount(), 3);
 check("Count of one key", d.Count("a"), 1);
 check("KeysCount", d.KeysCount, 3);
 check("a member name in lower case resolves", d.keyscount, 3);

@@ -155,8 +155,9 @@ HRESULT InvokeDictionary(IDictionary* instance, DISPID id, REFIID iid, LCID loca
     if (FAILED(hr)) {
         return hr;
     }
-    // Some script engines ask for the enumerator as a method call; it is a property get.
-    if (id == DISPID_NEWENUM && (flags & DISPATCH_METHOD) != 0) {
+    // Some script engines make every call with parentheses a plain method call, the
+    // enumerator and `d.Count()` included; a property get answers such a call too.
+    if ((flags & DISPATCH_METHOD) != 0 && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) == 0) {
         flags |= DISPATCH_PROPERTYGET;
     }
     return description->typeInfo->Invoke(instance, id, flags, params, result, exception, argumentError);
