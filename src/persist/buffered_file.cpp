@@ -5,7 +5,7 @@
 #include <limits>
 #include <new>
 
-#include "persist/mapped_last_error.h"
+#include "platform/win32_error.h"
 
 namespace korvo::persist {
 

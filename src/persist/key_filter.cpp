@@ -1,6 +1,6 @@
 #include "persist/key_filter.h"
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::persist {
 

@@ -12,6 +12,15 @@ public:
     UniqueVariant() noexcept { VariantInit(&value_); }
     UniqueVariant(const UniqueVariant&) = delete;
     UniqueVariant& operator=(const UniqueVariant&) = delete;
+    UniqueVariant(UniqueVariant&& other) noexcept : UniqueVariant() { other.release(&value_); }
+    UniqueVariant& operator=(UniqueVariant&& other) noexcept
+    {
+        if (this != &other) {
+            VariantClear(&value_);
+            other.release(&value_);
+        }
+        return *this;
+    }
     ~UniqueVariant() { VariantClear(&value_); }
 
     VARIANT* get() noexcept { return &value_; }

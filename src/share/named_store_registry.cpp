@@ -5,6 +5,8 @@
 
 #include "platform/critical_section.h"
 #include "platform/hresult_from_exception.h"
+#include "share/local_store.h"
+#include "share/semaphore_lock.h"
 
 namespace korvo {
 namespace {
@@ -13,21 +15,10 @@ struct NamedStoreRegistry {
     // RegistryLock: held from the lookup of a name to the storing of its new store; never
     // held together with a store's section.
     CriticalSection registryLock;
-    std::map<KeyText, StorePtr, std::less<>> stores;
+    std::map<KeyText, std::shared_ptr<LocalStore>, std::less<>> stores;
 };
 
 std::unique_ptr<NamedStoreRegistry> registry;
-
-StorePtr MakeNamedStore(const KeyText& name)
-{
-    auto store = std::make_shared<Store>();
-    // The semaphore carries the name into the system's namespace, so other processes that
-    // connect to the same name share the lock. Null when the name is unfit for a kernel object.
-    auto semaphore = std::make_shared<UniqueHandle>();
-    semaphore->reset(CreateSemaphoreW(nullptr, 1, 1, name.c_str()));
-    store->namedSemaphore = std::move(semaphore);
-    return store;
-}
 
 } // namespace
 
@@ -50,7 +41,7 @@ void StopNamedStoreRegistry() noexcept
         return;
     }
     for (auto& [name, store] : registry->stores) {
-        DestroyStore(*store);
+        store->Destroy();
     }
     registry.reset();
 }
@@ -68,7 +59,10 @@ HRESULT FindOrCreateNamedStore(KeyView name, StorePtr& store) noexcept
             return S_OK;
         }
         KeyText key(name);
-        auto created = MakeNamedStore(key);
+        // The semaphore carries the name into the system's namespace, so other processes that
+        // connect to the same name share the lock. None when the name is unfit for a kernel
+        // object: each object bound to the store then gets a lock of its own.
+        auto created = std::make_shared<LocalStore>(SemaphoreLock::CreateNamed(key));
         registry->stores.emplace(std::move(key), created);
         store = std::move(created);
         return S_OK;

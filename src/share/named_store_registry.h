@@ -3,8 +3,7 @@
 // store lives until the module stops.
 #pragma once
 
-#include "share/store.h"
-#include "store/key_compare.h"
+#include "share/store_backend.h"
 
 namespace korvo {
 

@@ -3,9 +3,17 @@
 #include <iterator>
 #include <vector>
 
-#include "store/release_item.h"
-
 namespace korvo {
+
+void ReleaseItem(VARIANT& item) noexcept
+{
+    try {
+        VariantClear(&item);
+    } catch (...) {
+        // A misbehaving object must not stop the removal of the other items.
+    }
+    V_VT(&item) = VT_EMPTY;
+}
 
 RemovedEntries::~RemovedEntries()
 {
@@ -68,12 +76,19 @@ LONG ItemMap::Count(KeyView key)
     return static_cast<LONG>(std::distance(first, last));
 }
 
-ItemMap::iterator ItemMap::Insert(KeyText key, const VARIANT& item)
+ItemMap::iterator ItemMap::Insert(KeyText key, UniqueVariant&& item)
 {
-    const auto inserted = entries_.emplace(EntryKey{std::move(key), nextSequence_}, item).first;
+    const auto inserted = entries_.emplace(EntryKey{std::move(key), nextSequence_}, VARIANT{}).first;
+    item.release(&inserted->second);
     ++nextSequence_;
     CountEntries();
     return inserted;
+}
+
+void ItemMap::ReplaceItem(iterator entry, UniqueVariant&& item, RemovedEntries& removed) noexcept
+{
+    removed.TakeItem(entry->second);
+    item.release(&entry->second);
 }
 
 void ItemMap::Erase(iterator first, iterator last, RemovedEntries& removed) noexcept

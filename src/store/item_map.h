@@ -13,9 +13,15 @@
 #include <cstdint>
 #include <map>
 
+#include "platform/unique_variant.h"
 #include "store/key_compare.h"
 
 namespace korvo {
+
+// Clears an item that leaves its store for good. Clearing may run a foreign object's
+// release, which may throw or call back into a store; a fault there is absorbed so the
+// removal goes on.
+void ReleaseItem(VARIANT& item) noexcept;
 
 struct EntryKey {
     KeyText text;
@@ -91,9 +97,13 @@ public:
     std::pair<iterator, iterator> KeyRange(KeyView key) { return entries_.equal_range(key); }
     LONG Count(KeyView key);
 
-    // Adds an entry behind every entry of an equivalent key and takes over the item's bits.
-    // Throws std::bad_alloc before anything changes when no entry can be allocated.
-    iterator Insert(KeyText key, const VARIANT& item);
+    // Adds an entry behind every entry of an equivalent key, which takes the item over.
+    // Throws std::bad_alloc before anything changes (the item stays with the caller) when no
+    // entry can be allocated.
+    iterator Insert(KeyText key, UniqueVariant&& item);
+
+    // Gives the entry a new item; the one it held goes to removed.
+    void ReplaceItem(iterator entry, UniqueVariant&& item, RemovedEntries& removed) noexcept;
 
     // Moves the entries of [first, last) into removed; their keys and items go with them.
     void Erase(iterator first, iterator last, RemovedEntries& removed) noexcept;

@@ -1,9 +1,12 @@
 #include "store/key_compare.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace korvo {
 namespace {
+
+std::atomic<CompareMode> processCompareMode{CompareMode::Binary};
 
 constexpr int FoldAscii(OLECHAR unit) noexcept
 {
@@ -11,6 +14,10 @@ constexpr int FoldAscii(OLECHAR unit) noexcept
 }
 
 } // namespace
+
+CompareMode ProcessCompareMode() noexcept { return processCompareMode.load(std::memory_order_relaxed); }
+
+void SetProcessCompareMode(CompareMode mode) noexcept { processCompareMode.store(mode, std::memory_order_relaxed); }
 
 int CompareKeys(KeyView a, KeyView b, CompareMode mode) noexcept
 {

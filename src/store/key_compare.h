@@ -1,12 +1,21 @@
-// Ordering of keys: UTF-16 code units, with ASCII-only case folding in text mode.
+// Ordering of keys: UTF-16 code units, with ASCII-only case folding in text mode, under the
+// one compare mode of the process.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "store/compare_mode.h"
+#include "platform/platform.h"
 
 namespace korvo {
+
+// The CompareMethod values of the type library.
+enum class CompareMode : LONG { Binary = 0, Text = 1 };
+
+// Shared by every object and store. An operation reads it once at its start and orders keys
+// by that value only.
+CompareMode ProcessCompareMode() noexcept;
+void SetProcessCompareMode(CompareMode mode) noexcept;
 
 using KeyText = std::basic_string<OLECHAR>;
 using KeyView = std::basic_string_view<OLECHAR>;

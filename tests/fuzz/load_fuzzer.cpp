@@ -8,11 +8,10 @@
 
 #include <unistd.h>
 
-#include "persist/load.h"
-#include "persist/save.h"
+#include "members/persistence.h"
 #include "platform/platform.h"
 #include "share/named_store_registry.h"
-#include "store/item_operations.h"
+#include "members/items.h"
 
 namespace {
 
@@ -37,7 +36,7 @@ bool WriteInput(const std::uint8_t* data, std::size_t size)
 LONG ItemsCount(korvo::ObjectState& object)
 {
     LONG count = 0;
-    korvo::store::ItemsCount(object, &count);
+    korvo::members::ItemsCount(object, &count);
     return count;
 }
 
@@ -63,12 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         korvo::ObjectState loaded;
         // The first byte picks the unique-keys mode, so both Add paths are exercised.
         loaded.setUniqueKeys(size > 0 && (data[0] & 1) ? VARIANT_TRUE : VARIANT_FALSE);
-        korvo::persist::Load(loaded, input, nullptr);
+        korvo::members::Load(loaded, input, nullptr);
 
-        if (korvo::persist::Save(loaded, saved, VARIANT_TRUE, nullptr) == S_OK) {
+        if (korvo::members::Save(loaded, saved, VARIANT_TRUE, nullptr) == S_OK) {
             korvo::ObjectState reloaded;
             reloaded.setUniqueKeys(VARIANT_FALSE);
-            if (korvo::persist::Load(reloaded, saved, nullptr) != S_OK || ItemsCount(reloaded) != ItemsCount(loaded))
+            if (korvo::members::Load(reloaded, saved, nullptr) != S_OK || ItemsCount(reloaded) != ItemsCount(loaded))
                 std::abort();
         }
     }

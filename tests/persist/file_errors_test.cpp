@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "persist_test_support.h"
-#include "store/item_operations.h"
+#include "members/items.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -26,7 +26,7 @@ bool StoreIsFree(ObjectState& object)
         V_VT(item.get()) = VT_I4;
         V_I4(item.get()) = 0;
         Bstr key(u"probe");
-        return store::Add(object, key, item.get());
+        return members::Add(object, key, item.get());
     });
     if (added.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
         return false;

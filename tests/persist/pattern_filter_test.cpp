@@ -2,11 +2,11 @@
 // a component that cannot be prepared.
 #include <thread>
 
-#include "com/identifiers.h"
-#include "persist/remove_all.h"
+#include "errors/identifiers.h"
+#include "members/persistence.h"
 #include "persist_test_support.h"
-#include "store/compare_mode.h"
-#include "test_objects.h"
+#include "store/key_compare.h"
+#include "counting_object.h"
 
 namespace korvo::testing {
 namespace {
@@ -65,7 +65,7 @@ TEST_F(PatternFilter, RemoveAllUnanchoredPatternMatchesAnywhere)
 
 TEST_F(PatternFilter, RemoveAllReleasesRemovedObjectsBeforeReturning)
 {
-    DefaultValueObject held(OLESTR("v"));
+    CountingObject held(OLESTR("v"));
     Var item;
     V_VT(item.get()) = VT_DISPATCH;
     V_DISPATCH(item.get()) = &held;
@@ -142,7 +142,7 @@ TEST_F(PatternFilter, PatternStopsAtItsFirstNul)
 {
     static const char16_t withNul[] = {u'^', u'x', 0, u'a'};
     Bstr pattern(std::u16string_view(withNul, 4));
-    EXPECT_EQ(persist::RemoveAll(object_, pattern), S_OK);
+    EXPECT_EQ(members::RemoveAll(object_, pattern), S_OK);
     EXPECT_EQ(ItemsCountOf(object_), 5);
 }
 

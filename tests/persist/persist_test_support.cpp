@@ -6,12 +6,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "persist/load.h"
-#include "persist/remove_all.h"
-#include "persist/save.h"
+#include "members/persistence.h"
 #include "platform/key_pattern.h"
-#include "store/compare_mode.h"
-#include "store/item_operations.h"
+#include "store/key_compare.h"
+#include "members/items.h"
 
 namespace korvo::testing {
 
@@ -34,7 +32,6 @@ std::string Narrow(std::u16string_view text)
 
 std::string ElementsDescribed(SAFEARRAY* array);
 
-const OLECHAR* AsOle(const char16_t* text) { return reinterpret_cast<const OLECHAR*>(text); }
 
 // The values of a VT_ARRAY | VT_VARIANT result, in order.
 std::vector<VARIANT*> ArrayElements(SAFEARRAY* array)
@@ -63,16 +60,6 @@ std::string ElementsDescribed(SAFEARRAY* array)
 }
 
 } // namespace
-
-Bstr::Bstr(std::u16string_view text)
-    : value_(SysAllocStringLen(AsOle(text.data()), static_cast<UINT>(text.size())))
-{
-}
-
-std::u16string ToU16(const OLECHAR* text, std::size_t length)
-{
-    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
-}
 
 ScratchDirectory::ScratchDirectory()
 {
@@ -159,8 +146,8 @@ std::vector<std::string> EntriesOf(ObjectState& object)
 {
     Var keys;
     Var items;
-    EXPECT_EQ(store::Keys(object, keys.get()), S_OK);
-    EXPECT_EQ(store::Items(object, items.get()), S_OK);
+    EXPECT_EQ(members::Keys(object, keys.get()), S_OK);
+    EXPECT_EQ(members::Items(object, items.get()), S_OK);
     std::vector<std::string> out;
     if (V_VT(keys.get()) != (VT_ARRAY | VT_VARIANT) || V_VT(items.get()) != (VT_ARRAY | VT_VARIANT))
         return out;
@@ -168,18 +155,12 @@ std::vector<std::string> EntriesOf(ObjectState& object)
     std::size_t next = 0;
     for (VARIANT* key : ArrayElements(V_ARRAY(keys.get()))) {
         LONG count = 0;
-        EXPECT_EQ(store::Count(object, V_BSTR(key), &count), S_OK);
+        EXPECT_EQ(members::Count(object, V_BSTR(key), &count), S_OK);
         const std::string keyText = Narrow(ToU16(V_BSTR(key), SysStringLen(V_BSTR(key))));
         for (LONG i = 0; i < count && next < itemValues.size(); ++i)
             out.push_back(keyText + "=" + Describe(*itemValues[next++]));
     }
     return out;
-}
-
-void AddOk(ObjectState& object, std::u16string_view key, const VARIANT& item)
-{
-    Bstr keyText(key);
-    ASSERT_EQ(store::Add(object, keyText, &item), S_OK);
 }
 
 void AddInt(ObjectState& object, std::u16string_view key, LONG value)
@@ -190,61 +171,25 @@ void AddInt(ObjectState& object, std::u16string_view key, LONG value)
     AddOk(object, key, *item.get());
 }
 
-void AddText(ObjectState& object, std::u16string_view key, std::u16string_view text)
-{
-    Var item;
-    V_VT(item.get()) = VT_BSTR;
-    V_BSTR(item.get()) = SysAllocStringLen(AsOle(text.data()), static_cast<UINT>(text.size()));
-    AddOk(object, key, *item.get());
-}
-
-LONG ItemsCountOf(ObjectState& object)
-{
-    LONG count = -1;
-    EXPECT_EQ(store::ItemsCount(object, &count), S_OK);
-    return count;
-}
-
 HRESULT SaveTo(ObjectState& object, const std::filesystem::path& path, bool saveEmpty, const char16_t* pattern)
 {
     PathBstr fileName(path);
     Bstr patternText(pattern ? std::u16string_view(pattern) : std::u16string_view());
-    return persist::Save(object, fileName, saveEmpty ? VARIANT_TRUE : VARIANT_FALSE, pattern ? BSTR(patternText) : nullptr);
+    return members::Save(object, fileName, saveEmpty ? VARIANT_TRUE : VARIANT_FALSE, pattern ? BSTR(patternText) : nullptr);
 }
 
 HRESULT LoadFrom(ObjectState& object, const std::filesystem::path& path, const char16_t* pattern)
 {
     PathBstr fileName(path);
     Bstr patternText(pattern ? std::u16string_view(pattern) : std::u16string_view());
-    return persist::Load(object, fileName, pattern ? BSTR(patternText) : nullptr);
+    return members::Load(object, fileName, pattern ? BSTR(patternText) : nullptr);
 }
 
 HRESULT RemoveAllMatching(ObjectState& object, const char16_t* pattern)
 {
     Bstr patternText(pattern ? std::u16string_view(pattern) : std::u16string_view());
-    return persist::RemoveAll(object, pattern ? BSTR(patternText) : nullptr);
+    return members::RemoveAll(object, pattern ? BSTR(patternText) : nullptr);
 }
-
-ErrorRecord TakeErrorRecord()
-{
-    ErrorRecord record;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info)
-        return record;
-    record.present = true;
-    BSTR description = nullptr;
-    if (SUCCEEDED(info->GetDescription(&description)) && description)
-        record.description = ToU16(description, SysStringLen(description));
-    SysFreeString(description);
-    info->GetGUID(&record.guid);
-    info->Release();
-    return record;
-}
-
-void ClearErrorRecord() { SetErrorInfo(0, nullptr); }
-
-CompareModeScope::CompareModeScope() : saved_(static_cast<int>(ProcessCompareMode())) {}
-CompareModeScope::~CompareModeScope() { SetProcessCompareMode(static_cast<CompareMode>(saved_)); }
 
 PatternUnavailableScope::PatternUnavailableScope() { SetKeyPatternUnavailableForTesting(true); }
 PatternUnavailableScope::~PatternUnavailableScope() { SetKeyPatternUnavailableForTesting(false); }

@@ -1,5 +1,5 @@
-// Helpers for the persistence tests: owned strings and variants, scratch files, and a
-// readable picture of a store's entries.
+// Helpers for the persistence tests: scratch files and a readable picture of a store's
+// entries.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,39 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
-#include "share/object_state.h"
+#include "member_calls.h"
 
 namespace korvo::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(std::u16string_view text);
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(value_); }
-    operator BSTR() const { return value_; }
-
-private:
-    BSTR value_ = nullptr;
-};
-
-class Var {
-public:
-    Var() { VariantInit(&value_); }
-    Var(const Var&) = delete;
-    Var& operator=(const Var&) = delete;
-    ~Var() { VariantClear(&value_); }
-    VARIANT* get() { return &value_; }
-
-private:
-    VARIANT value_;
-};
-
-std::u16string ToU16(const OLECHAR* text, std::size_t length);
 
 // A fresh directory for one test, removed with its files afterwards.
 class ScratchDirectory {
@@ -70,35 +42,13 @@ std::vector<std::string> EntriesOf(ObjectState& object);
 // A variant as "TYPE:value", e.g. "I4:1", "BSTR:x", "EMPTY", "UNKNOWN:null".
 std::string Describe(const VARIANT& value);
 
-void AddOk(ObjectState& object, std::u16string_view key, const VARIANT& item);
 void AddInt(ObjectState& object, std::u16string_view key, LONG value);
-void AddText(ObjectState& object, std::u16string_view key, std::u16string_view text);
-LONG ItemsCountOf(ObjectState& object);
 
 // Calls with the usual defaults; a null pattern means no filter.
 HRESULT SaveTo(ObjectState& object, const std::filesystem::path& path, bool saveEmpty = false,
                const char16_t* pattern = nullptr);
 HRESULT LoadFrom(ObjectState& object, const std::filesystem::path& path, const char16_t* pattern = nullptr);
 HRESULT RemoveAllMatching(ObjectState& object, const char16_t* pattern);
-
-// The thread's error record, taken with GetErrorInfo.
-struct ErrorRecord {
-    bool present = false;
-    std::u16string description;
-    GUID guid{};
-};
-ErrorRecord TakeErrorRecord();
-void ClearErrorRecord();
-
-// Restores the process-wide compare mode after a test.
-class CompareModeScope {
-public:
-    CompareModeScope();
-    ~CompareModeScope();
-
-private:
-    int saved_;
-};
 
 // Makes the regular-expression component unavailable for the scope.
 class PatternUnavailableScope {

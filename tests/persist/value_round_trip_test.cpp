@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "persist_test_support.h"
-#include "store/compare_mode.h"
-#include "test_objects.h"
+#include "store/key_compare.h"
+#include "counting_object.h"
 
 namespace korvo::testing {
 namespace {
@@ -104,7 +104,7 @@ TEST(ValueWriter, SingleByteTypesTakeFourBytesWithTheValueFirst)
 TEST(ValueWriter, ObjectReferenceIsTaggedAndLoadsAsNoObject)
 {
     ScratchDirectory dir;
-    DefaultValueObject object(OLESTR("ignored"));
+    CountingObject object(OLESTR("ignored"));
     {
         ObjectState store;
         Var item;
@@ -125,7 +125,7 @@ TEST(ValueWriter, ObjectReferenceIsTaggedAndLoadsAsNoObject)
 TEST(ValueWriter, ObjectWithDefaultPropertyIsSavedAsItsText)
 {
     ScratchDirectory dir;
-    DefaultValueObject object(OLESTR("seven"));
+    CountingObject object(OLESTR("seven"));
     {
         ObjectState store;
         Var item;

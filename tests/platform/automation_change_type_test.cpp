@@ -12,7 +12,7 @@
 namespace {
 
 using korvo::UniqueVariant;
-using korvo::test::CountingObject;
+using korvo::testing::CountingObject;
 using korvo::test::Narrow;
 using korvo::test::WideCopy;
 

@@ -9,7 +9,7 @@
 namespace {
 
 using korvo::UniqueVariant;
-using korvo::test::CountingObject;
+using korvo::testing::CountingObject;
 using korvo::test::Narrow;
 using korvo::test::WideCopy;
 

@@ -6,13 +6,13 @@
 
 #include "kernel_child_process.h"
 #include "platform/unique_handle.h"
-#include "share/lock.h"
-#include "share_test_support.h"
+#include "members/sharing.h"
+#include "member_calls.h"
 
 namespace korvo {
 namespace {
 
-using namespace sharetest;
+using namespace testing;
 
 constexpr LONG kHandshakeTimeOut = 30000;
 constexpr const char* kChildTest = "CrossProcessLock.ChildSide";
@@ -35,21 +35,21 @@ TEST(CrossProcessLock, ProcessesExcludeEachOtherButKeepTheirOwnEntries)
     ObjectState parent;
     ConnectOk(parent, name);
     AddOk(parent, u"parent", 1);
-    ASSERT_EQ(share::Lock(parent, 0, nullptr), S_OK);
+    ASSERT_EQ(members::Lock(parent, 0, nullptr), S_OK);
 
     test::ChildProcess child(kChildTest, ToNarrow(name));
     ASSERT_TRUE(child.Started());
     // The child found the lock held and now waits for it.
     ASSERT_EQ(WaitForSingleObject(handshake.get(), kHandshakeTimeOut), WAIT_OBJECT_0);
-    EXPECT_EQ(share::UnLock(parent), S_OK);
+    EXPECT_EQ(members::UnLock(parent), S_OK);
     EXPECT_EQ(child.Wait(), 0) << "the child side failed; run it alone to see why";
 
     EXPECT_EQ(ItemsCountOf(parent), 1);
     EXPECT_TRUE(ExistsIn(parent, u"parent"));
     EXPECT_FALSE(ExistsIn(parent, u"child"));
     // The child released the lock before it ended.
-    EXPECT_EQ(share::Lock(parent, 0, nullptr), S_OK);
-    EXPECT_EQ(share::UnLock(parent), S_OK);
+    EXPECT_EQ(members::Lock(parent, 0, nullptr), S_OK);
+    EXPECT_EQ(members::UnLock(parent), S_OK);
 }
 
 TEST(CrossProcessLock, ChildSide)
@@ -66,12 +66,12 @@ TEST(CrossProcessLock, ChildSide)
     EXPECT_EQ(ItemsCountOf(child), 0) << "entries are per process";
     AddOk(child, u"child", 2);
 
-    const HRESULT tried = share::Lock(child, 0, nullptr);
+    const HRESULT tried = members::Lock(child, 0, nullptr);
     ASSERT_TRUE(ReleaseSemaphore(handshake.get(), 1, nullptr));
     ASSERT_EQ(tried, kSemaphoreTimeout) << "the parent holds the lock";
-    ASSERT_EQ(share::Lock(child, kHandshakeTimeOut, nullptr), S_OK);
+    ASSERT_EQ(members::Lock(child, kHandshakeTimeOut, nullptr), S_OK);
     EXPECT_FALSE(ExistsIn(child, u"parent"));
-    EXPECT_EQ(share::UnLock(child), S_OK);
+    EXPECT_EQ(members::UnLock(child), S_OK);
 }
 
 } // namespace

@@ -1,109 +1,24 @@
 // Memory exhaustion while a snapshot is taken or handed out: every failure is clean, with
-// nothing leaked, no module lock left behind and the store untouched. C++ allocations fail
-// through the replaced operator new below; the native build also fails the runtime's own
-// (strings, arrays, variant copies).
-#if defined(__GNUC__) && !defined(__clang__)
-// The replacement operators below pair malloc with free themselves; g++ cannot see that.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define KORVO_SANITIZER_OWNS_NEW 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__)
-#define KORVO_SANITIZER_OWNS_NEW 1
-#endif
-
+// nothing leaked, no module lock left behind and the store untouched.
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
-#include <new>
 
+#include "failing_allocator.h"
+#include "members/enumeration.h"
+#include "counting_object.h"
+#include "member_calls.h"
 #include "platform/com_ptr.h"
-#include "share/item_enumerator.h"
-#include "share/module_lock_count.h"
-#include "share_test_support.h"
+#include "platform/module_lock.h"
 
+namespace korvo::testing {
 namespace {
-
-// Allocations left before the next one fails; negative: never fail.
-long allocationsBeforeFailure = -1;
-
-} // namespace
-
-// ThreadSanitizer's runtime defines these operators itself; there only the runtime's own
-// allocations are made to fail.
-#if !defined(KORVO_SANITIZER_OWNS_NEW)
-namespace {
-
-void* Allocate(std::size_t size)
-{
-    if (allocationsBeforeFailure == 0) {
-        return nullptr;
-    }
-    if (allocationsBeforeFailure > 0) {
-        --allocationsBeforeFailure;
-    }
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (void* block = Allocate(size)) {
-        return block;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-#endif
-
-namespace korvo {
-namespace {
-
-using namespace sharetest;
 
 constexpr long kMostAllocations = 500;
 
-void ArmFailureAfter(long allocations)
-{
-    allocationsBeforeFailure = allocations;
-#if !defined(_WIN32)
-    posix::SetAllocationFailureCountdown(allocations);
-#endif
-}
-
-void Disarm()
-{
-    allocationsBeforeFailure = -1;
-#if !defined(_WIN32)
-    posix::SetAllocationFailureCountdown(-1);
-#endif
-}
-
-void AddText(ObjectState& object, std::u16string_view key, const char16_t* text)
-{
-    VARIANT item;
-    VariantInit(&item);
-    V_VT(&item) = VT_BSTR;
-    V_BSTR(&item) = SysAllocString(reinterpret_cast<const OLECHAR*>(text));
-    AddOk(object, key, item);
-    VariantClear(&item);
-}
-
 TEST(EnumeratorOutOfMemory, NewEnumFailsCleanlyAtEveryAllocation)
 {
-    CountingUnknown held;
+    CountingObject held;
     ObjectState object;
     AddText(object, u"a", u"first");
     VARIANT item;
@@ -117,7 +32,7 @@ TEST(EnumeratorOutOfMemory, NewEnumFailsCleanlyAtEveryAllocation)
     for (; failAt < kMostAllocations; ++failAt) {
         IUnknown* result = &held; // must come back null
         ArmFailureAfter(failAt);
-        const HRESULT made = share::NewEnum(object, &result);
+        const HRESULT made = members::NewEnum(object, &result);
         Disarm();
         if (made == S_OK) {
             ComPtr<IUnknown>::Attach(result);
@@ -125,13 +40,13 @@ TEST(EnumeratorOutOfMemory, NewEnumFailsCleanlyAtEveryAllocation)
         }
         EXPECT_TRUE(made == E_OUTOFMEMORY || made == E_FAIL) << std::hex << made << " at " << failAt;
         EXPECT_EQ(result, nullptr);
-        EXPECT_EQ(held.References(), 2) << "at " << failAt;
+        EXPECT_EQ(held.references(), 2) << "at " << failAt;
         EXPECT_EQ(ModuleLockCount(), 0) << "at " << failAt;
         EXPECT_EQ(ItemsCountOf(object), 3);
     }
     EXPECT_GT(failAt, 0) << "nothing was made to fail";
     EXPECT_LT(failAt, kMostAllocations);
-    EXPECT_EQ(held.References(), 2);
+    EXPECT_EQ(held.references(), 2);
     EXPECT_EQ(ModuleLockCount(), 0);
 }
 
@@ -144,7 +59,7 @@ TEST(EnumeratorOutOfMemory, FailedNextLeavesNothingAndKeepsWhatWasHandedOut)
     AddText(object, u"a", u"first");
     AddText(object, u"b", u"second");
     ComPtr<IUnknown> unknown;
-    ASSERT_EQ(share::NewEnum(object, unknown.put()), S_OK);
+    ASSERT_EQ(members::NewEnum(object, unknown.put()), S_OK);
     ComPtr<IEnumVARIANT> enumerator;
     ASSERT_EQ(unknown.As(IID_IEnumVARIANT, enumerator), S_OK);
 
@@ -186,4 +101,4 @@ TEST(EnumeratorOutOfMemory, FailedNextLeavesNothingAndKeepsWhatWasHandedOut)
 }
 
 } // namespace
-} // namespace korvo
+} // namespace korvo::testing

@@ -10,19 +10,21 @@
 #include <vector>
 
 #include "platform/com_ptr.h"
+#include "members/enumeration.h"
 #include "share/item_enumerator.h"
-#include "share/module_lock_count.h"
-#include "share_test_support.h"
+#include "platform/module_lock.h"
+#include "counting_object.h"
+#include "member_calls.h"
 
 namespace korvo {
 namespace {
 
-using namespace sharetest;
+using namespace testing;
 
 ComPtr<IEnumVARIANT> NewEnumOk(ObjectState& object)
 {
     ComPtr<IUnknown> unknown;
-    EXPECT_EQ(share::NewEnum(object, unknown.put()), S_OK);
+    EXPECT_EQ(members::NewEnum(object, unknown.put()), S_OK);
     ComPtr<IEnumVARIANT> enumerator;
     if (unknown) {
         EXPECT_EQ(unknown.As(IID_IEnumVARIANT, enumerator), S_OK);
@@ -255,7 +257,7 @@ TEST(NewEnum, NullResultIsReportedAfterAttaching)
 {
     ObjectState object;
     SetErrorInfo(0, nullptr);
-    EXPECT_EQ(share::NewEnum(object, nullptr), E_INVALIDARG);
+    EXPECT_EQ(members::NewEnum(object, nullptr), E_INVALIDARG);
     ComPtr<IErrorInfo> record;
     ASSERT_EQ(GetErrorInfo(0, record.put()), S_OK);
     ASSERT_TRUE(record);
@@ -269,7 +271,7 @@ TEST(NewEnum, NullResultIsReportedAfterAttaching)
 
 TEST(ItemEnumeratorOwnership, ObjectItemsAreSharedAndCountedExactly)
 {
-    CountingUnknown held;
+    CountingObject held;
     {
         ObjectState object;
         VARIANT item;
@@ -277,29 +279,29 @@ TEST(ItemEnumeratorOwnership, ObjectItemsAreSharedAndCountedExactly)
         V_VT(&item) = VT_UNKNOWN;
         V_UNKNOWN(&item) = &held;
         AddOk(object, u"o", item);
-        ASSERT_EQ(held.References(), 2) << "the test and the store";
+        ASSERT_EQ(held.references(), 2) << "the test and the store";
 
         ComPtr<IEnumVARIANT> enumerator = NewEnumOk(object);
         ASSERT_TRUE(enumerator);
-        EXPECT_EQ(held.References(), 3) << "the temporary array is gone, the block holds one";
+        EXPECT_EQ(held.references(), 3) << "the temporary array is gone, the block holds one";
 
         VARIANT fetched;
         VariantInit(&fetched);
         ASSERT_EQ(enumerator->Next(1, &fetched, nullptr), S_OK);
         ASSERT_EQ(V_VT(&fetched), VT_UNKNOWN);
         EXPECT_EQ(V_UNKNOWN(&fetched), &held);
-        EXPECT_EQ(held.References(), 4);
+        EXPECT_EQ(held.references(), 4);
         VariantClear(&fetched);
 
         ComPtr<IEnumVARIANT> clone;
         ASSERT_EQ(enumerator->Clone(clone.put()), S_OK);
-        EXPECT_EQ(held.References(), 3) << "a clone shares the block";
+        EXPECT_EQ(held.references(), 3) << "a clone shares the block";
         enumerator.reset();
-        EXPECT_EQ(held.References(), 3) << "the clone keeps the block";
+        EXPECT_EQ(held.references(), 3) << "the clone keeps the block";
         clone.reset();
-        EXPECT_EQ(held.References(), 2);
+        EXPECT_EQ(held.references(), 2);
     }
-    EXPECT_EQ(held.References(), 1);
+    EXPECT_EQ(held.references(), 1);
 }
 
 TEST(ItemEnumeratorOwnership, StringItemsAreYieldedAsCopies)
@@ -352,7 +354,7 @@ TEST(ItemEnumeratorOwnership, EachLiveEnumeratorHoldsTheModule)
 
 TEST(ItemEnumeratorOwnership, ClonesAreUsedAndReleasedInParallel)
 {
-    CountingUnknown held;
+    CountingObject held;
     ObjectState object;
     VARIANT item;
     VariantInit(&item);
@@ -390,7 +392,7 @@ TEST(ItemEnumeratorOwnership, ClonesAreUsedAndReleasedInParallel)
     for (auto& thread : threads) {
         thread.join();
     }
-    EXPECT_EQ(held.References(), 2) << "the test and the store";
+    EXPECT_EQ(held.references(), 2) << "the test and the store";
     EXPECT_EQ(ModuleLockCount(), 0);
 }
 

@@ -7,19 +7,19 @@
 #include <future>
 #include <thread>
 
-#include "share/lock.h"
-#include "share_test_support.h"
+#include "members/sharing.h"
+#include "member_calls.h"
 
 namespace korvo {
 namespace {
 
-using namespace sharetest;
+using namespace testing;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 HRESULT LockWith(ObjectState& object, LONG timeOut, LONG* result = nullptr)
 {
-    return share::Lock(object, timeOut, result);
+    return members::Lock(object, timeOut, result);
 }
 
 TEST(Lock, TestAtOnceThroughTwoObjectsOnOneNamedStore)
@@ -36,10 +36,10 @@ TEST(Lock, TestAtOnceThroughTwoObjectsOnOneNamedStore)
     EXPECT_EQ(taken, 0);
 
     // Any object that reaches the semaphore releases it, whichever took it.
-    EXPECT_EQ(share::UnLock(second), S_OK);
+    EXPECT_EQ(members::UnLock(second), S_OK);
     EXPECT_EQ(LockWith(second, 0, &taken), S_OK);
     EXPECT_EQ(taken, 1);
-    EXPECT_EQ(share::UnLock(first), S_OK);
+    EXPECT_EQ(members::UnLock(first), S_OK);
 }
 
 TEST(Lock, FiniteTimeOutRunsOutAgainstAHeldLock)
@@ -53,7 +53,7 @@ TEST(Lock, FiniteTimeOutRunsOutAgainstAHeldLock)
     const auto started = steady_clock::now();
     EXPECT_EQ(LockWith(waiter, 100), kSemaphoreTimeout);
     EXPECT_GE(steady_clock::now() - started, milliseconds(90));
-    EXPECT_EQ(share::UnLock(holder), S_OK);
+    EXPECT_EQ(members::UnLock(holder), S_OK);
 }
 
 TEST(Lock, WaiterWithoutLimitGetsTheLockWhenAnotherObjectReleasesIt)
@@ -75,38 +75,38 @@ TEST(Lock, WaiterWithoutLimitGetsTheLockWhenAnotherObjectReleasesIt)
     std::this_thread::sleep_for(milliseconds(50));
     EXPECT_FALSE(returned) << "the wait ended while the lock was held";
 
-    EXPECT_EQ(share::UnLock(releaser), S_OK);
+    EXPECT_EQ(members::UnLock(releaser), S_OK);
     const auto [result, taken] = waited.get();
     EXPECT_EQ(result, S_OK);
     EXPECT_EQ(taken, 1);
     EXPECT_EQ(LockWith(holder, 0), kSemaphoreTimeout) << "the waiter holds the lock now";
-    EXPECT_EQ(share::UnLock(waiter), S_OK);
+    EXPECT_EQ(members::UnLock(waiter), S_OK);
 }
 
 TEST(Lock, UnLockOfAFreeLockFails)
 {
     ObjectState named, unconnected;
     ConnectOk(named, UniqueStoreName(u"free"));
-    EXPECT_EQ(share::UnLock(named), kTooManyPosts);
+    EXPECT_EQ(members::UnLock(named), kTooManyPosts);
 
     ASSERT_EQ(LockWith(unconnected, 0), S_OK);
-    EXPECT_EQ(share::UnLock(unconnected), S_OK);
-    EXPECT_EQ(share::UnLock(unconnected), kTooManyPosts);
+    EXPECT_EQ(members::UnLock(unconnected), S_OK);
+    EXPECT_EQ(members::UnLock(unconnected), kTooManyPosts);
 }
 
 TEST(Lock, UnLockOfAnObjectThatNeverLockedIsPending)
 {
     ObjectState fresh;
-    EXPECT_EQ(share::UnLock(fresh), E_PENDING);
+    EXPECT_EQ(members::UnLock(fresh), E_PENDING);
     EXPECT_EQ(ItemsCountOf(fresh), 0);
 }
 
 TEST(Lock, NullResultIsAllowed)
 {
     ObjectState object;
-    EXPECT_EQ(share::Lock(object, 0, nullptr), S_OK);
-    EXPECT_EQ(share::Lock(object, 0, nullptr), kSemaphoreTimeout);
-    EXPECT_EQ(share::UnLock(object), S_OK);
+    EXPECT_EQ(members::Lock(object, 0, nullptr), S_OK);
+    EXPECT_EQ(members::Lock(object, 0, nullptr), kSemaphoreTimeout);
+    EXPECT_EQ(members::UnLock(object), S_OK);
 }
 
 TEST(Lock, NegativeTimeOutsOtherThanMinusOneAreLongFiniteWaits)
@@ -115,7 +115,7 @@ TEST(Lock, NegativeTimeOutsOtherThanMinusOneAreLongFiniteWaits)
     LONG taken = -1;
     EXPECT_EQ(LockWith(object, -2, &taken), S_OK);
     EXPECT_EQ(taken, 1);
-    EXPECT_EQ(share::UnLock(object), S_OK);
+    EXPECT_EQ(members::UnLock(object), S_OK);
 }
 
 TEST(Lock, PrivateStoresHaveLocksOfTheirOwn)
@@ -123,8 +123,8 @@ TEST(Lock, PrivateStoresHaveLocksOfTheirOwn)
     ObjectState first, second;
     EXPECT_EQ(LockWith(first, 0), S_OK);
     EXPECT_EQ(LockWith(second, 0), S_OK);
-    EXPECT_EQ(share::UnLock(first), S_OK);
-    EXPECT_EQ(share::UnLock(second), S_OK);
+    EXPECT_EQ(members::UnLock(first), S_OK);
+    EXPECT_EQ(members::UnLock(second), S_OK);
 }
 
 TEST(Lock, NamedStoreLockStaysHeldAcrossDisConnect)
@@ -138,10 +138,10 @@ TEST(Lock, NamedStoreLockStaysHeldAcrossDisConnect)
     DisConnectOk(holder);
     EXPECT_EQ(LockWith(other, 0), kSemaphoreTimeout);
     // The former holder is on a private store now and reaches another semaphore.
-    EXPECT_EQ(share::UnLock(holder), E_PENDING);
-    EXPECT_EQ(share::UnLock(other), S_OK);
+    EXPECT_EQ(members::UnLock(holder), E_PENDING);
+    EXPECT_EQ(members::UnLock(other), S_OK);
     EXPECT_EQ(LockWith(other, 0), S_OK);
-    EXPECT_EQ(share::UnLock(other), S_OK);
+    EXPECT_EQ(members::UnLock(other), S_OK);
 }
 
 TEST(Lock, NamedStoreLockStaysHeldAfterTheHolderIsGone)
@@ -155,7 +155,7 @@ TEST(Lock, NamedStoreLockStaysHeldAfterTheHolderIsGone)
         ASSERT_EQ(LockWith(holder, 0), S_OK);
     }
     EXPECT_EQ(LockWith(other, 0), kSemaphoreTimeout);
-    EXPECT_EQ(share::UnLock(other), S_OK);
+    EXPECT_EQ(members::UnLock(other), S_OK);
 }
 
 TEST(Lock, NamedStoreWithoutSemaphoreGivesEachObjectItsOwnLock)
@@ -168,18 +168,18 @@ TEST(Lock, NamedStoreWithoutSemaphoreGivesEachObjectItsOwnLock)
     AddOk(first, u"shared", 1);
     EXPECT_TRUE(ExistsIn(second, u"shared")) << "the entries are shared all the same";
 
-    EXPECT_EQ(share::UnLock(first), E_PENDING);
+    EXPECT_EQ(members::UnLock(first), E_PENDING);
     EXPECT_EQ(LockWith(first, 0), S_OK);
     EXPECT_EQ(LockWith(second, 0), S_OK);
     EXPECT_EQ(LockWith(first, 0), kSemaphoreTimeout);
 
     // The semaphore made for the object goes with its binding.
     DisConnectOk(first);
-    EXPECT_EQ(share::UnLock(first), E_PENDING);
+    EXPECT_EQ(members::UnLock(first), E_PENDING);
     ConnectOk(first, name);
     EXPECT_EQ(LockWith(first, 0), S_OK) << "a new semaphore, not the one still held";
-    EXPECT_EQ(share::UnLock(first), S_OK);
-    EXPECT_EQ(share::UnLock(second), S_OK);
+    EXPECT_EQ(members::UnLock(first), S_OK);
+    EXPECT_EQ(members::UnLock(second), S_OK);
 }
 
 TEST(Lock, OtherMembersDoNotWaitForTheLock)
@@ -197,7 +197,7 @@ TEST(Lock, OtherMembersDoNotWaitForTheLock)
         return ItemsCountOf(other);
     });
     EXPECT_EQ(work.get(), 1);
-    EXPECT_EQ(share::UnLock(holder), S_OK);
+    EXPECT_EQ(members::UnLock(holder), S_OK);
 }
 
 TEST(Lock, RebindingDuringAWaitLeavesTheWaitersSemaphoreOpen)
@@ -211,10 +211,10 @@ TEST(Lock, RebindingDuringAWaitLeavesTheWaitersSemaphoreOpen)
     const HRESULT result = waited.get();
     if (result == S_OK) {
         // The waiter came late and locked the new private store instead.
-        EXPECT_EQ(share::UnLock(object), S_OK);
+        EXPECT_EQ(members::UnLock(object), S_OK);
     } else {
         EXPECT_EQ(result, kSemaphoreTimeout);
-        EXPECT_EQ(share::UnLock(object), E_PENDING);
+        EXPECT_EQ(members::UnLock(object), E_PENDING);
     }
 }
 

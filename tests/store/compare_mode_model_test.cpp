@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <random>
 
-#include "store/item_operations.h"
-#include "store/key_operations.h"
-#include "store_test_support.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
+#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
@@ -122,8 +122,8 @@ TEST_P(CompareModeModel, StoreMatchesModelAcrossModeFlips)
 
     ObjectState object;
     ReferenceModel model;
-    ASSERT_EQ(store::PutCompareMode(0), S_OK);
-    ASSERT_EQ(store::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
+    ASSERT_EQ(members::PutCompareMode(0), S_OK);
+    ASSERT_EQ(members::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
 
     for (int step = 0; step < 400; ++step) {
         const std::u16string key = pick();
@@ -135,30 +135,30 @@ TEST_P(CompareModeModel, StoreMatchesModelAcrossModeFlips)
         case 2: {
             Var value(item);
             const bool added = model.Add(key, item);
-            ASSERT_EQ(store::Add(object, keyText, value.get()), added ? S_OK : E_FAIL);
+            ASSERT_EQ(members::Add(object, keyText, value.get()), added ? S_OK : E_FAIL);
             break;
         }
         case 3: {
             Var value(item);
             const bool put = model.Put(key, item);
-            ASSERT_EQ(store::PutItem(object, keyText, value.get()), put ? S_OK : E_FAIL);
+            ASSERT_EQ(members::PutItem(object, keyText, value.get()), put ? S_OK : E_FAIL);
             break;
         }
         case 4:
             model.Remove(key);
-            ASSERT_EQ(store::Remove(object, keyText, 0), S_OK);
+            ASSERT_EQ(members::Remove(object, keyText, 0), S_OK);
             break;
         case 5: {
             const std::u16string newKey = pick();
             Bstr newKeyText(newKey);
             model.Rename(key, newKey);
-            ASSERT_EQ(store::PutKey(object, keyText, newKeyText), S_OK);
+            ASSERT_EQ(members::PutKey(object, keyText, newKeyText), S_OK);
             break;
         }
         case 6: {
             const auto mode = static_cast<CompareMode>(random() % 2);
             model.SetMode(mode);
-            ASSERT_EQ(store::PutCompareMode(static_cast<LONG>(mode)), S_OK);
+            ASSERT_EQ(members::PutCompareMode(static_cast<LONG>(mode)), S_OK);
             break;
         }
         default:

@@ -5,10 +5,10 @@
 #include <thread>
 #include <vector>
 
-#include "share/connection.h"
-#include "store/item_operations.h"
-#include "store/key_operations.h"
-#include "store_test_support.h"
+#include "members/sharing.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
+#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
@@ -39,29 +39,29 @@ TEST(Concurrency, ThreadsOnOneNamedStoreLoseNoEntry)
     RunThreads([&](int t) {
         ObjectState object;
         Bstr dictionary(name);
-        ASSERT_EQ(share::Connect(object, dictionary, nullptr), S_OK);
-        ASSERT_EQ(store::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
+        ASSERT_EQ(members::Connect(object, dictionary, nullptr), S_OK);
+        ASSERT_EQ(members::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
         for (int i = 0; i < kPerThread; ++i) {
             AddOk(object, Text("k" + std::to_string(i % 17)), t * kPerThread + i);
             if (i % 50 == 0) {
                 Var keys;
-                EXPECT_EQ(store::Keys(object, keys.get()), S_OK);
+                EXPECT_EQ(members::Keys(object, keys.get()), S_OK);
             }
         }
     });
     ObjectState reader;
     Bstr dictionary(name);
-    ASSERT_EQ(share::Connect(reader, dictionary, nullptr), S_OK);
+    ASSERT_EQ(members::Connect(reader, dictionary, nullptr), S_OK);
     EXPECT_EQ(ItemsCountOf(reader), kThreads * kPerThread);
     LONG keys = 0;
-    ASSERT_EQ(store::KeysCount(reader, &keys), S_OK);
+    ASSERT_EQ(members::KeysCount(reader, &keys), S_OK);
     EXPECT_EQ(keys, 17);
 }
 
 TEST(Concurrency, ThreadsOnOneObjectFromItsFirstCall)
 {
     ObjectState shared;
-    ASSERT_EQ(store::PutUniqueKeys(shared, VARIANT_FALSE), S_OK);
+    ASSERT_EQ(members::PutUniqueKeys(shared, VARIANT_FALSE), S_OK);
     RunThreads([&](int t) {
         for (int i = 0; i < kPerThread; ++i) {
             AddOk(shared, Text("t" + std::to_string(t)), i);
@@ -81,7 +81,7 @@ TEST(Concurrency, ConnectAndDisConnectRaceWithCallsOnOneObject)
     std::thread rebinder([&] {
         Bstr dictionary(name);
         for (int i = 0; i < 200; ++i) {
-            EXPECT_EQ(i % 2 == 0 ? share::Connect(shared, dictionary, nullptr) : share::DisConnect(shared), S_OK);
+            EXPECT_EQ(i % 2 == 0 ? members::Connect(shared, dictionary, nullptr) : members::DisConnect(shared), S_OK);
         }
         stop = true;
     });
@@ -89,15 +89,15 @@ TEST(Concurrency, ConnectAndDisConnectRaceWithCallsOnOneObject)
         Var item(t);
         Bstr key(Text("w" + std::to_string(t)));
         while (!stop) {
-            store::Add(shared, key, item.get());
+            members::Add(shared, key, item.get());
             LONG count = 0;
-            EXPECT_EQ(store::ItemsCount(shared, &count), S_OK);
-            EXPECT_EQ(store::Remove(shared, key, 0), S_OK);
+            EXPECT_EQ(members::ItemsCount(shared, &count), S_OK);
+            EXPECT_EQ(members::Remove(shared, key, 0), S_OK);
         }
     });
     rebinder.join();
     LONG references = 0;
-    ASSERT_EQ(share::RefCounter(shared, &references), S_OK);
+    ASSERT_EQ(members::RefCounter(shared, &references), S_OK);
     EXPECT_EQ(references, 1);
 }
 
@@ -105,11 +105,11 @@ TEST(Concurrency, ModeFlipsDuringOperationsNeverCorruptAStore)
 {
     CompareModeScope modeScope;
     ObjectState shared;
-    ASSERT_EQ(store::PutUniqueKeys(shared, VARIANT_FALSE), S_OK);
+    ASSERT_EQ(members::PutUniqueKeys(shared, VARIANT_FALSE), S_OK);
     std::atomic<bool> stop{false};
     std::thread flipper([&] {
         for (int i = 0; i < 300; ++i) {
-            store::PutCompareMode(i % 2);
+            members::PutCompareMode(i % 2);
         }
         stop = true;
     });

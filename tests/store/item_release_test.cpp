@@ -6,10 +6,10 @@
 #include <future>
 #include <thread>
 
-#include "share/connection.h"
-#include "store/item_operations.h"
-#include "store/key_operations.h"
-#include "store_test_support.h"
+#include "members/sharing.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
+#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
@@ -54,7 +54,7 @@ bool StoreUsableFromAnotherThread(ObjectState& object)
 {
     auto probe = std::async(std::launch::async, [&] {
         LONG keys = 0;
-        return store::KeysCount(object, &keys) == S_OK;
+        return members::KeysCount(object, &keys) == S_OK;
     });
     return probe.wait_for(std::chrono::seconds(10)) == std::future_status::ready && probe.get();
 }
@@ -75,7 +75,7 @@ TEST_P(ItemRelease, HappensOutsideTheSectionBeforeTheMemberReturns)
     CallbackObject item([&] {
         released = true;
         unlocked = StoreUsableFromAnotherThread(object);
-        store::ItemsCount(object, &countSeenInCallback);
+        members::ItemsCount(object, &countSeenInCallback);
         AddOk(object, u"added-by-destructor", 1);
     });
     Var value;
@@ -83,7 +83,7 @@ TEST_P(ItemRelease, HappensOutsideTheSectionBeforeTheMemberReturns)
     V_UNKNOWN(value.get()) = &item;
     item.AddRef();
     Bstr key(u"obj");
-    ASSERT_EQ(store::Add(object, key, value.get()), S_OK);
+    ASSERT_EQ(members::Add(object, key, value.get()), S_OK);
     EXPECT_EQ(item.references(), 3u) << "the store shares the object";
     VariantClear(value.get());
     item.Release();
@@ -101,14 +101,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReleaseCase{"Remove",
                                   [](ObjectState& object) {
                                       Bstr key(u"obj");
-                                      EXPECT_EQ(store::Remove(object, key, 0), S_OK);
+                                      EXPECT_EQ(members::Remove(object, key, 0), S_OK);
                                   }},
                       ReleaseCase{"ItemPut",
                                   [](ObjectState& object) {
                                       Bstr key(u"obj");
                                       Var replacement(2);
-                                      EXPECT_EQ(store::PutItem(object, key, replacement.get()), S_OK);
-                                      EXPECT_EQ(store::Remove(object, key, 0), S_OK);
+                                      EXPECT_EQ(members::PutItem(object, key, replacement.get()), S_OK);
+                                      EXPECT_EQ(members::Remove(object, key, 0), S_OK);
                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -122,11 +122,11 @@ TEST(ItemReleaseOnRebind, PrivateStoreItemsGoWhenTheObjectConnectsElsewhere)
     V_UNKNOWN(value.get()) = &item;
     item.AddRef();
     Bstr key(u"obj");
-    ASSERT_EQ(store::Add(object, key, value.get()), S_OK);
+    ASSERT_EQ(members::Add(object, key, value.get()), S_OK);
     VariantClear(value.get());
     item.Release();
     ASSERT_FALSE(released);
-    ASSERT_EQ(share::DisConnect(object), S_OK);
+    ASSERT_EQ(members::DisConnect(object), S_OK);
     EXPECT_TRUE(released);
 }
 

@@ -1,7 +1,7 @@
 // Key rename, the UniqueKeys flag and the process-wide compare mode.
-#include "store/item_operations.h"
-#include "store/key_operations.h"
-#include "store_test_support.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
+#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
@@ -9,12 +9,12 @@ namespace {
 class KeyMembers : public ::testing::Test {
 protected:
     void SetUp() override { ClearErrorRecord(); }
-    void NonUnique() { ASSERT_EQ(store::PutUniqueKeys(object, VARIANT_FALSE), S_OK); }
+    void NonUnique() { ASSERT_EQ(members::PutUniqueKeys(object, VARIANT_FALSE), S_OK); }
     HRESULT Rename(const char16_t* from, const char16_t* to)
     {
         Bstr key(from);
         Bstr newKey(to);
-        return store::PutKey(object, key, newKey);
+        return members::PutKey(object, key, newKey);
     }
 
     CompareModeScope modeScope;
@@ -60,7 +60,7 @@ TEST_F(KeyMembers, RenameOfAbsentKeyOrToItselfChangesNothing)
 
 TEST_F(KeyMembers, TextModeRenameToOtherCaseKeepsItemsAndTakesNewText)
 {
-    ASSERT_EQ(store::PutCompareMode(1), S_OK);
+    ASSERT_EQ(members::PutCompareMode(1), S_OK);
     NonUnique();
     AddOk(object, u"abc", 1);
     AddOk(object, u"abc", 2);
@@ -73,9 +73,9 @@ TEST_F(KeyMembers, NullNameInRenameIsInvalid)
 {
     AddOk(object, u"a", 1);
     Bstr a(u"a");
-    EXPECT_EQ(store::PutKey(object, a, nullptr), E_INVALIDARG);
+    EXPECT_EQ(members::PutKey(object, a, nullptr), E_INVALIDARG);
     EXPECT_EQ(TakeErrorRecord().description, u"One of the arguments is invalid.");
-    EXPECT_EQ(store::PutKey(object, nullptr, a), E_INVALIDARG);
+    EXPECT_EQ(members::PutKey(object, nullptr, a), E_INVALIDARG);
     EXPECT_EQ(KeysOf(object), (std::vector<std::u16string>{u"a"}));
 }
 
@@ -87,49 +87,49 @@ TEST_F(KeyMembers, UniqueModeRenameCanLeaveSeveralItemsUnderOneKey)
     EXPECT_EQ(CountOf(object, u"b"), 2);
     Bstr b(u"b");
     Var value(9);
-    EXPECT_EQ(store::PutItem(object, b, value.get()), E_FAIL);
+    EXPECT_EQ(members::PutItem(object, b, value.get()), E_FAIL);
     EXPECT_EQ(TakeErrorRecord().description, u"There is more values to change");
 }
 
 TEST_F(KeyMembers, UniqueKeysSwitchesBackOnOnlyWhileTheStoreIsEmpty)
 {
     VARIANT_BOOL flag = 0;
-    ASSERT_EQ(store::GetUniqueKeys(object, &flag), S_OK);
+    ASSERT_EQ(members::GetUniqueKeys(object, &flag), S_OK);
     EXPECT_EQ(flag, VARIANT_TRUE);
     AddOk(object, u"a", 1);
-    EXPECT_EQ(store::PutUniqueKeys(object, VARIANT_TRUE), S_OK) << "true while true is always allowed";
+    EXPECT_EQ(members::PutUniqueKeys(object, VARIANT_TRUE), S_OK) << "true while true is always allowed";
 
     NonUnique();
-    EXPECT_EQ(store::PutUniqueKeys(object, VARIANT_TRUE), E_FAIL);
+    EXPECT_EQ(members::PutUniqueKeys(object, VARIANT_TRUE), E_FAIL);
     EXPECT_EQ(TakeErrorRecord().description, u"You can't switch back to unique keys.");
-    ASSERT_EQ(store::GetUniqueKeys(object, &flag), S_OK);
+    ASSERT_EQ(members::GetUniqueKeys(object, &flag), S_OK);
     EXPECT_EQ(flag, VARIANT_FALSE);
 
     Bstr a(u"a");
-    ASSERT_EQ(store::Remove(object, a, 0), S_OK);
-    EXPECT_EQ(store::PutUniqueKeys(object, 1), S_OK);
-    ASSERT_EQ(store::GetUniqueKeys(object, &flag), S_OK);
+    ASSERT_EQ(members::Remove(object, a, 0), S_OK);
+    EXPECT_EQ(members::PutUniqueKeys(object, 1), S_OK);
+    ASSERT_EQ(members::GetUniqueKeys(object, &flag), S_OK);
     EXPECT_EQ(flag, 1) << "the flag keeps all 16 bits it was given";
 }
 
 TEST_F(KeyMembers, CompareModeIsOneSettingForTheProcess)
 {
     ObjectState other;
-    ASSERT_EQ(store::PutCompareMode(1), S_OK);
+    ASSERT_EQ(members::PutCompareMode(1), S_OK);
     LONG mode = -1;
-    ASSERT_EQ(store::GetCompareMode(&mode), S_OK);
+    ASSERT_EQ(members::GetCompareMode(&mode), S_OK);
     EXPECT_EQ(mode, 1);
     AddOk(other, u"a", 1);
     Bstr upper(u"A");
     VARIANT_BOOL exists = VARIANT_FALSE;
-    ASSERT_EQ(store::Exists(other, upper, &exists), S_OK);
+    ASSERT_EQ(members::Exists(other, upper, &exists), S_OK);
     EXPECT_EQ(exists, VARIANT_TRUE);
 
-    EXPECT_EQ(store::PutCompareMode(2), E_INVALIDARG);
+    EXPECT_EQ(members::PutCompareMode(2), E_INVALIDARG);
     EXPECT_EQ(TakeErrorRecord().description, u"Nonexist compare method.");
-    ASSERT_EQ(store::GetCompareMode(&mode), S_OK);
+    ASSERT_EQ(members::GetCompareMode(&mode), S_OK);
     EXPECT_EQ(mode, 1);
-    EXPECT_EQ(store::PutCompareMode(-1), E_INVALIDARG);
+    EXPECT_EQ(members::PutCompareMode(-1), E_INVALIDARG);
 }
 
 } // namespace

@@ -2,9 +2,9 @@
 #include <algorithm>
 
 #include "store/key_compare.h"
-#include "store/item_operations.h"
-#include "store/key_operations.h"
-#include "store_test_support.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
+#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(StoreOrder, KeysAscendInBinaryMode)
 {
-    ASSERT_EQ(store::PutCompareMode(0), S_OK);
+    ASSERT_EQ(members::PutCompareMode(0), S_OK);
     for (const auto* key : {u"b", u"a", u"_", u"Z", u"A", u"", u"ab", u"[", u"\u00e9", u"\u00c9"}) {
         AddOk(object, key, 0);
     }
@@ -77,7 +77,7 @@ TEST_F(StoreOrder, KeysAscendInBinaryMode)
 
 TEST_F(StoreOrder, KeysAscendInTextMode)
 {
-    ASSERT_EQ(store::PutCompareMode(1), S_OK);
+    ASSERT_EQ(members::PutCompareMode(1), S_OK);
     for (const auto* key : {u"b", u"a", u"_", u"Z", u"ab", u"[", u"\u00e9", u"\u00c9"}) {
         AddOk(object, key, 0);
     }
@@ -88,7 +88,7 @@ TEST_F(StoreOrder, EmbeddedNulKeyIsStoredAndFoundByItsPrefix)
 {
     Bstr key(std::u16string(u"a\0b", 3));
     Var item(7);
-    ASSERT_EQ(store::Add(object, key, item.get()), S_OK);
+    ASSERT_EQ(members::Add(object, key, item.get()), S_OK);
     EXPECT_EQ(KeysOf(object), (std::vector<std::u16string>{u"a"}));
     EXPECT_EQ(CountOf(object, u"a"), 1);
     EXPECT_EQ(CountOf(object, std::u16string(u"a\0zzz", 5)), 1);
@@ -101,10 +101,10 @@ TEST_F(StoreOrder, EmptyKeyIsAKeyLikeAnyOther)
     EXPECT_EQ(KeysOf(object), (std::vector<std::u16string>{u"", u"x"}));
     Bstr empty(u"");
     VARIANT_BOOL exists = VARIANT_FALSE;
-    EXPECT_EQ(store::Exists(object, empty, &exists), S_OK);
+    EXPECT_EQ(members::Exists(object, empty, &exists), S_OK);
     EXPECT_EQ(exists, VARIANT_TRUE);
     // A null key is the empty key too.
-    EXPECT_EQ(store::Exists(object, nullptr, &exists), S_OK);
+    EXPECT_EQ(members::Exists(object, nullptr, &exists), S_OK);
     EXPECT_EQ(exists, VARIANT_TRUE);
 }
 

@@ -1,90 +1,15 @@
 // Memory exhaustion at every allocation of a member fails it with E_OUTOFMEMORY and leaves
-// the store as it was. C++ allocations fail through the replaced operator new below; the
-// native build also fails the runtime's own (strings, arrays, variant copies).
-#if defined(__GNUC__) && !defined(__clang__)
-// The replacement operators below pair malloc with free themselves; g++ cannot see that.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-#include <atomic>
-#include <cstdlib>
+// the store as it was.
 #include <functional>
-#include <new>
 
-#include "share/connection.h"
-#include "store/item_operations.h"
-#include "store/key_operations.h"
-#include "store_test_support.h"
-
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define KORVO_TEST_KEEPS_OPERATOR_NEW 1
-#endif
-#endif
-
-namespace {
-
-// Allocations left before the next one fails on this thread; negative: never fail.
-thread_local long allocationsBeforeFailure = -1;
-
-bool NextAllocationFails()
-{
-    if (allocationsBeforeFailure < 0) {
-        return false;
-    }
-    if (allocationsBeforeFailure == 0) {
-        return true;
-    }
-    --allocationsBeforeFailure;
-    return false;
-}
-
-[[maybe_unused]] void* Allocate(std::size_t size)
-{
-    if (NextAllocationFails()) {
-        return nullptr;
-    }
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-} // namespace
-
-// ThreadSanitizer owns operator new; there only the runtime's allocations fail.
-#if !defined(KORVO_TEST_KEEPS_OPERATOR_NEW)
-void* operator new(std::size_t size)
-{
-    if (void* block = Allocate(size)) {
-        return block;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-#endif
+#include "failing_allocator.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
+#include "members/sharing.h"
+#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
-
-void ArmFailureAfter(long allocations)
-{
-    allocationsBeforeFailure = allocations;
-#if !defined(_WIN32)
-    posix::SetAllocationFailureCountdown(allocations);
-#endif
-}
-
-void Disarm()
-{
-    allocationsBeforeFailure = -1;
-#if !defined(_WIN32)
-    posix::SetAllocationFailureCountdown(-1);
-#endif
-}
 
 struct Snapshot {
     std::vector<std::u16string> keys;
@@ -114,7 +39,7 @@ TEST_P(MemoryExhaustion, FailsCleanlyAtEveryAllocation)
     const ExhaustionCase& c = GetParam();
     for (long failAt = 0; failAt < 200; ++failAt) {
         ObjectState object;
-        ASSERT_EQ(store::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
+        ASSERT_EQ(members::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
         AddOk(object, u"existing", 1);
         AddOk(object, u"twice", 2);
         AddOk(object, u"twice", 3);
@@ -141,7 +66,7 @@ HRESULT AddItem(ObjectState& object, BSTR key, BSTR text)
     VariantInit(&item);
     V_VT(&item) = VT_BSTR;
     V_BSTR(&item) = text;
-    return store::Add(object, key, &item);
+    return members::Add(object, key, &item);
 }
 
 HRESULT PutItem(ObjectState& object, BSTR key, BSTR text)
@@ -150,12 +75,12 @@ HRESULT PutItem(ObjectState& object, BSTR key, BSTR text)
     VariantInit(&item);
     V_VT(&item) = VT_BSTR;
     V_BSTR(&item) = text;
-    return store::PutItem(object, key, &item);
+    return members::PutItem(object, key, &item);
 }
 
-HRESULT RenameKey(ObjectState& object, BSTR key, BSTR newKey) { return store::PutKey(object, key, newKey); }
+HRESULT RenameKey(ObjectState& object, BSTR key, BSTR newKey) { return members::PutKey(object, key, newKey); }
 
-HRESULT ConnectTo(ObjectState& object, BSTR name, BSTR server) { return share::Connect(object, name, server); }
+HRESULT ConnectTo(ObjectState& object, BSTR name, BSTR server) { return members::Connect(object, name, server); }
 
 std::u16string FreshName()
 {
@@ -177,13 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MemoryExhaustionOnAttach, FirstCallFailsAndALaterOneAttaches)
 {
-#if defined(KORVO_TEST_KEEPS_OPERATOR_NEW)
-    GTEST_SKIP() << "a store is made with operator new, which cannot fail here";
-#endif
+    if (!kOperatorNewCanFail) {
+        GTEST_SKIP() << "a store is made with operator new, which cannot fail here";
+    }
     ObjectState object;
     ArmFailureAfter(0);
     LONG count = -1;
-    const HRESULT result = store::ItemsCount(object, &count);
+    const HRESULT result = members::ItemsCount(object, &count);
     Disarm();
     EXPECT_EQ(result, E_OUTOFMEMORY);
     AddOk(object, u"k", 1);

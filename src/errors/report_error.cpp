@@ -1,0 +1,87 @@
+#include "errors/report_error.h"
+
+#include "errors/identifiers.h"
+#include "errors/message_text.h"
+#include "platform/com_ptr.h"
+#include "platform/unique_co_task_string.h"
+
+namespace korvo {
+namespace {
+
+// Messages are at most 99 characters; the buffers hold one more for the terminator.
+constexpr int kMessageBufferSize = 100;
+
+struct AnsiToWide {
+    OLECHAR text[kMessageBufferSize] = {};
+    explicit AnsiToWide(const char* ansi) noexcept
+    {
+        if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, text, kMessageBufferSize) == 0) {
+            text[0] = 0;
+        }
+    }
+};
+
+void SetThreadRecord(ICreateErrorInfo& record) noexcept
+{
+    ComPtr<IErrorInfo> errorInfo;
+    if (SUCCEEDED(record.QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(errorInfo.put())))) {
+        SetErrorInfo(0, errorInfo.get());
+    }
+}
+
+void SetRecord(const GUID& guid, const OLECHAR* source, const OLECHAR* description) noexcept
+{
+    ComPtr<ICreateErrorInfo> record;
+    if (FAILED(CreateErrorInfo(record.put())) || !record) {
+        return;
+    }
+    record->SetGUID(guid);
+    if (source != nullptr) {
+        record->SetSource(const_cast<LPOLESTR>(source));
+    }
+    record->SetDescription(const_cast<LPOLESTR>(description));
+    SetThreadRecord(*record.get());
+}
+
+} // namespace
+
+HRESULT ReportError(UINT stringId, HRESULT result) noexcept
+{
+    char message[kMessageBufferSize];
+    LoadMessageText(stringId, message, kMessageBufferSize);
+    const AnsiToWide description(message);
+    SetRecord(kIidIDictionary, kProgId, description.text);
+    return result;
+}
+
+HRESULT ReportCopyFailure(HRESULT copyFailure) noexcept
+{
+    switch (copyFailure) {
+    case DISP_E_ARRAYISLOCKED:
+        return ReportError(KORVO_MSG_ARRAY_LOCKED, copyFailure);
+    case DISP_E_BADVARTYPE:
+        return ReportError(KORVO_MSG_BAD_VARIANT_TYPE, copyFailure);
+    case E_OUTOFMEMORY:
+        return ReportError(KORVO_MSG_OUT_OF_MEMORY, copyFailure);
+    case E_INVALIDARG:
+        return ReportError(KORVO_MSG_INVALID_ARGUMENT, copyFailure);
+    default:
+        return ReportError(KORVO_MSG_UNKNOWN_ERROR, E_FAIL);
+    }
+}
+
+void ReportErrorText(const char* ansiText) noexcept
+{
+    const AnsiToWide description(ansiText);
+    UniqueCoTaskString progId;
+    const bool registered = SUCCEEDED(ProgIDFromCLSID(kClsidDictionary, progId.put())) && progId;
+    SetRecord(GUID_NULL, registered ? progId.get() : nullptr, description.text);
+}
+
+HRESULT ReportPatternUnavailable() noexcept
+{
+    ReportErrorText(KORVO_TEXT_REGEXP_UNAVAILABLE);
+    return kPatternUnavailable;
+}
+
+} // namespace korvo

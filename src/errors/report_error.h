@@ -1,0 +1,24 @@
+// Builders of the error records that members leave on the calling thread.
+#pragma once
+
+#include "errors/message_table.h"
+#include "platform/platform.h"
+
+namespace korvo {
+
+// Sets the thread's error record to the message `stringId` of the string table, with the
+// interface's IID and the source "Korvo.Dictionary", and returns `result`.
+HRESULT ReportError(UINT stringId, HRESULT result) noexcept;
+
+// Maps a failed variant copy onto its message; the member returns what this returns.
+HRESULT ReportCopyFailure(HRESULT copyFailure) noexcept;
+
+// Sets the thread's error record to an ANSI text, with a null GUID and the registered
+// ProgID of the class as the source (none when the class is not registered).
+void ReportErrorText(const char* ansiText) noexcept;
+
+// Save and Load whose pattern object cannot be prepared: "Cannot initialize VBScript RegExp
+// object" in the thread's error record, and kPatternUnavailable.
+HRESULT ReportPatternUnavailable() noexcept;
+
+} // namespace korvo

@@ -1,0 +1,120 @@
+#include "members/persistence.h"
+
+#include <vector>
+
+#include "errors/report_error.h"
+#include "persist/records.h"
+#include "platform/hresult_from_exception.h"
+
+namespace korvo::members {
+namespace {
+
+using persist::FileReader;
+using persist::FileWriter;
+using persist::KeyFilter;
+using persist::Record;
+using persist::RecordRead;
+
+// Records are read and decoded in batches outside the store, and each batch is added in one
+// call, so no file read happens while the store is held.
+constexpr std::size_t kRecordsPerBatch = 4096;
+
+// Reads the records after the magic, adding those the filter matches; the first error of
+// the reads or of a pattern test ends the load, after the records before it are added.
+HRESULT LoadRecords(FileReader& file, KeyFilter& filter, ObjectState& object, StoreBackend& store)
+{
+    std::vector<Record> batch;
+    batch.reserve(kRecordsPerBatch);
+    const auto addBatch = [&] {
+        const HRESULT added = store.AddRecords(batch, object.uniqueKeys() != VARIANT_FALSE);
+        batch.clear();
+        return added;
+    };
+    Record record;
+    for (;;) {
+        RecordRead read = RecordRead::Record;
+        HRESULT result = persist::ReadRecord(file, record, read);
+        if (SUCCEEDED(result) && read == RecordRead::Record) {
+            switch (filter.Test(record.key)) {
+            case KeyTestResult::NoMatch:
+                continue;
+            case KeyTestResult::Failed:
+                result = persist::kInvalidData;
+                break;
+            case KeyTestResult::Match:
+                batch.push_back(std::move(record));
+                record = Record{};
+                if (batch.size() < kRecordsPerBatch) {
+                    continue;
+                }
+                break;
+            }
+        }
+        if (!batch.empty()) {
+            if (const HRESULT added = addBatch(); FAILED(added)) {
+                return added;
+            }
+        }
+        if (FAILED(result) || read == RecordRead::EndMarker) {
+            return result;
+        }
+    }
+}
+
+} // namespace
+
+HRESULT RemoveAll(ObjectState& object, BSTR pattern) noexcept
+{
+    return CallReturningHresult([&]() -> HRESULT {
+        KeyFilter filter;
+        if (const HRESULT prepared = filter.Prepare(pattern); FAILED(prepared)) {
+            return prepared;
+        }
+        return OnStore(object, [&](StoreBackend& store) { return store.RemoveAll(filter); });
+    });
+}
+
+HRESULT Save(ObjectState& object, BSTR fileName, VARIANT_BOOL saveEmpty, BSTR pattern) noexcept
+{
+    return CallReturningHresult([&]() -> HRESULT {
+        KeyFilter filter;
+        if (FAILED(filter.Prepare(pattern))) {
+            return ReportPatternUnavailable();
+        }
+        return OnStore(object, [&](StoreBackend& store) -> HRESULT {
+            FileWriter file;
+            if (const HRESULT created = file.Create(fileName); FAILED(created)) {
+                return created;
+            }
+            persist::WriteMagic(file);
+            if (const HRESULT written = store.WriteRecords(file, filter, saveEmpty != VARIANT_FALSE);
+                FAILED(written)) {
+                return written;
+            }
+            persist::WriteEndMarker(file);
+            return file.Finish();
+        });
+    });
+}
+
+HRESULT Load(ObjectState& object, BSTR fileName, BSTR pattern) noexcept
+{
+    return CallReturningHresult([&]() -> HRESULT {
+        KeyFilter filter;
+        if (FAILED(filter.Prepare(pattern))) {
+            return ReportPatternUnavailable();
+        }
+        FileReader file;
+        if (const HRESULT opened = file.Open(fileName); FAILED(opened)) {
+            return opened;
+        }
+        return OnStore(object, [&](StoreBackend& store) -> HRESULT {
+            if (const HRESULT magic = persist::ReadMagic(file); FAILED(magic)) {
+                return magic;
+            }
+            return LoadRecords(file, filter, object, store);
+        });
+    });
+}
+
+} // namespace korvo::members

@@ -1,0 +1,42 @@
+// The four exports of the in-process server.
+#include "server/class_table.h"
+#include "server/module_instance.h"
+#include "server/registry_entries.h"
+#include "server/type_library_registration.h"
+#include "platform/hresult_from_exception.h"
+#include "platform/module_lock.h"
+
+STDAPI DllCanUnloadNow()
+{
+    return korvo::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result)
+{
+    return korvo::server::GetClassObject(clsid, iid, result);
+}
+
+STDAPI DllRegisterServer()
+{
+    return korvo::CallReturningHresult([] {
+        const std::wstring modulePath = korvo::server::ModulePath();
+        if (modulePath.empty()) {
+            return HRESULT_FROM_WIN32(GetLastError());
+        }
+        const HRESULT hr = korvo::server::WriteRegistryEntries(modulePath);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        return korvo::server::RegisterModuleTypeLibrary(modulePath);
+    });
+}
+
+STDAPI DllUnregisterServer()
+{
+    korvo::server::RemoveRegistryEntries();
+    korvo::CallReturningHresult([] {
+        korvo::server::UnregisterModuleTypeLibrary(korvo::server::ModulePath());
+        return S_OK;
+    });
+    return S_OK;
+}

@@ -1,0 +1,28 @@
+// The library's entry point: start and stop of the module.
+#include "errors/message_text.h"
+#include "server/class_table.h"
+#include "server/dictionary_dispatch.h"
+#include "server/module_instance.h"
+#include "share/named_store_registry.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        // Named stores first: objects may attach to them as soon as the module is up.
+        if (!korvo::StartNamedStoreRegistry()) {
+            return FALSE;
+        }
+        korvo::server::SetModuleInstance(instance);
+        korvo::SetMessageModule(instance);
+        DisableThreadLibraryCalls(instance);
+        return TRUE;
+    case DLL_PROCESS_DETACH:
+        korvo::server::ReleaseClassObject();
+        korvo::server::ReleaseDictionaryTypeInfo();
+        korvo::StopNamedStoreRegistry();
+        return TRUE;
+    default:
+        return TRUE;
+    }
+}

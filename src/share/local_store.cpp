@@ -1,0 +1,235 @@
+#include "share/local_store.h"
+
+#include <iterator>
+
+#include "errors/report_error.h"
+#include "platform/hresult_from_exception.h"
+#include "store/item_array.h"
+
+namespace korvo {
+
+// What the body of one operation works with, inside the section.
+struct LocalStore::Call {
+    ItemMap& items;
+    RemovedEntries& removed;
+};
+
+// The frame of every operation on the container: read the compare mode once, take the
+// section, order the container for that mode, run the body. What the body removes is
+// released after the section is left; no exception leaves the operation.
+template <class Body>
+HRESULT LocalStore::WithContainer(Body&& body) noexcept
+{
+    return CallReturningHresult([&]() -> HRESULT {
+        const CompareMode mode = ProcessCompareMode();
+        RemovedEntries removed;
+        SectionGuard guard(section_);
+        container_.UseMode(mode);
+        Call call{container_, removed};
+        return body(call);
+    });
+}
+
+namespace {
+
+// Copies a caller's value into a new item; the copy's failure is reported as a member's.
+HRESULT CopyIn(const VARIANT& value, UniqueVariant& item) noexcept
+{
+    const HRESULT copied = VariantCopy(item.get(), const_cast<VARIANT*>(&value));
+    return FAILED(copied) ? ReportCopyFailure(copied) : S_OK;
+}
+
+// Add's rules on a container the caller works on inside the section.
+HRESULT AddEntry(ItemMap& items, KeyView key, const VARIANT& item, bool uniqueKeys)
+{
+    if (uniqueKeys && items.Count(key) > 0) {
+        return ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
+    }
+    UniqueVariant newItem;
+    if (const HRESULT copied = CopyIn(item, newItem); FAILED(copied)) {
+        return copied;
+    }
+    items.Insert(KeyText(key), std::move(newItem));
+    return S_OK;
+}
+
+} // namespace
+
+LocalStore::LocalStore(std::shared_ptr<StoreLock> sharedLock) noexcept : sharedLock_(std::move(sharedLock)) {}
+
+LocalStore::~LocalStore() { Destroy(); }
+
+void LocalStore::Destroy() noexcept
+{
+    // Declared before the guard: the items are released after the section is left.
+    RemovedEntries removed;
+    SectionGuard guard(section_);
+    container_.EraseAll(removed);
+}
+
+HRESULT LocalStore::GetItem(KeyView key, VARIANT& result) noexcept
+{
+    return WithContainer([&](Call& call) -> HRESULT {
+        const auto [first, last] = call.items.KeyRange(key);
+        const auto count = static_cast<LONG>(std::distance(first, last));
+        if (count == 0) {
+            VariantInit(&result);
+            return S_OK;
+        }
+        if (count == 1) {
+            VariantInit(&result);
+            const HRESULT copied = VariantCopy(&result, &first->second);
+            return FAILED(copied) ? ReportCopyFailure(copied) : S_OK;
+        }
+        return MakeItemArray(&result, first, count);
+    });
+}
+
+HRESULT LocalStore::PutItem(KeyView key, const VARIANT& value) noexcept
+{
+    return WithContainer([&](Call& call) -> HRESULT {
+        const auto [first, last] = call.items.KeyRange(key);
+        const auto count = std::distance(first, last);
+        if (count >= 2) {
+            return ReportError(KORVO_MSG_SEVERAL_VALUES, E_FAIL);
+        }
+        UniqueVariant newItem;
+        if (const HRESULT copied = CopyIn(value, newItem); FAILED(copied)) {
+            return copied;
+        }
+        if (count == 1) {
+            // The entry keeps its key and place; its former item is released after the section.
+            call.items.ReplaceItem(first, std::move(newItem), call.removed);
+        } else {
+            call.items.Insert(KeyText(key), std::move(newItem));
+        }
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::Add(KeyView key, const VARIANT& item, bool uniqueKeys) noexcept
+{
+    return WithContainer([&](Call& call) { return AddEntry(call.items, key, item, uniqueKeys); });
+}
+
+HRESULT LocalStore::Exists(KeyView key, bool& exists) noexcept
+{
+    return WithContainer([&](Call& call) {
+        exists = call.items.Count(key) > 0;
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::Remove(KeyView key) noexcept
+{
+    return WithContainer([&](Call& call) {
+        const auto [first, last] = call.items.KeyRange(key);
+        call.items.Erase(first, last, call.removed);
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::Count(KeyView key, LONG& count) noexcept
+{
+    return WithContainer([&](Call& call) {
+        count = call.items.Count(key);
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::ItemsCount(LONG& count) noexcept
+{
+    // The entry count is one aligned value, read without the section.
+    count = container_.EntryCount();
+    return S_OK;
+}
+
+HRESULT LocalStore::KeysCount(LONG& count) noexcept
+{
+    return WithContainer([&](Call& call) {
+        count = call.items.DistinctKeyCount();
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::Items(VARIANT& result) noexcept
+{
+    return WithContainer(
+        [&](Call& call) { return MakeItemArray(&result, call.items.begin(), call.items.EntryCount()); });
+}
+
+HRESULT LocalStore::Keys(VARIANT& result) noexcept
+{
+    return WithContainer([&](Call& call) { return MakeKeyArray(&result, call.items); });
+}
+
+HRESULT LocalStore::RenameKey(KeyView key, KeyView newKey) noexcept
+{
+    return WithContainer([&](Call& call) {
+        call.items.Rename(key, newKey);
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::RemoveAll(persist::KeyFilter& filter) noexcept
+{
+    return WithContainer([&](Call& call) {
+        if (!filter.active()) {
+            call.items.EraseAll(call.removed);
+            return S_OK;
+        }
+        // One test per entry, so all items of a key go or stay together; a failed test
+        // counts as a match.
+        for (auto entry = call.items.begin(); entry != call.items.end();) {
+            const auto next = std::next(entry);
+            if (filter.Test(entry->first.text) != KeyTestResult::NoMatch) {
+                call.items.Erase(entry, next, call.removed);
+            }
+            entry = next;
+        }
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::WriteRecords(persist::FileWriter& file, persist::KeyFilter& filter, bool saveEmpty) noexcept
+{
+    return WithContainer([&](Call& call) {
+        for (const auto& [key, item] : call.items) {
+            // A failed test counts as a match: an unusable pattern saves everything.
+            if (filter.Test(key.text) != KeyTestResult::NoMatch) {
+                persist::WriteRecord(file, key.text, item, saveEmpty);
+            }
+        }
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept
+{
+    return WithContainer([&](Call& call) {
+        for (persist::Record& record : records) {
+            // A record Add refuses, or that finds no memory, is dropped and the load goes on;
+            // a refusal has left Add's error record.
+            CallReturningHresult([&] { return AddEntry(call.items, record.key, *record.value.get(), uniqueKeys); });
+        }
+        return S_OK;
+    });
+}
+
+HRESULT LocalStore::Snapshot(VariantBlock& block) noexcept
+{
+    return WithContainer([&](Call& call) -> HRESULT {
+        if (FAILED(block.Reserve(static_cast<std::size_t>(call.items.EntryCount())))) {
+            return E_OUTOFMEMORY;
+        }
+        for (const auto& entry : call.items) {
+            if (FAILED(block.Append(entry.second))) {
+                block.Clear();
+                return E_FAIL;
+            }
+        }
+        return S_OK;
+    });
+}
+
+} // namespace korvo
