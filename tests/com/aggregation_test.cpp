@@ -1,7 +1,7 @@
 // A Dictionary object aggregated into an outer object.
 #include "korvod_client.h"
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 #include "platform/unique_bstr.h"
 #include "platform/unique_variant.h"
 

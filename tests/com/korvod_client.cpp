@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::test {
 namespace {

@@ -1,7 +1,7 @@
 // The class object and the count that decides when the module may be unloaded.
 #include "korvod_client.h"
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::test {
 namespace {

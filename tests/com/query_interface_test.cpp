@@ -1,7 +1,7 @@
 // The interfaces a Dictionary object answers, its identity and its reference counts.
 #include "korvod_client.h"
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::test {
 namespace {

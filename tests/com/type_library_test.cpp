@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 #include "platform/unique_bstr.h"
 
 namespace korvo::test {

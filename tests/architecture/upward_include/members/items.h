@@ -1,0 +1,2 @@
+// The header the store above wrongly includes.
+#pragma once
