@@ -8,11 +8,6 @@
 #       Windows builds only: checks that <target>'s file is PE32 (i686) or PE32+ (x86_64) and
 #       imports system DLLs only; with EXPORTS, that it exports exactly these undecorated
 #       names, with ordinals 1..n in the given order.
-#   korvo_add_script_test(<name> SCRIPT <file.vbs|.js> [ARGS <args...>] [REGISTER <dll target>])
-#       A script run by the 64-bit script host (cscript) under the emulator; passes when the
-#       script quits with code 0 and its last output line is "PASS" (cscript ignores script
-#       errors, so the sentinel is the only reliable sign that the script ran to its end).
-#       REGISTER runs regsvr32 on the DLL once per ctest run before the first such script.
 #
 # KORVO_TESTS_RUNNABLE is ON when the built programs can run here: natively, on a Windows
 # host, or cross-compiled with an emulator (64-bit Wine). The i686 cross build has none:
@@ -104,40 +99,4 @@ function(korvo_add_pe_check target)
   endif()
   add_test(NAME pe_check.${target} COMMAND ${cmd} $<TARGET_FILE:${target}>)
   set_tests_properties(pe_check.${target} PROPERTIES LABELS pe)
-endfunction()
-
-function(korvo_add_script_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "SCRIPT;REGISTER" "ARGS")
-  if(NOT WIN32 OR NOT KORVO_TESTS_RUNNABLE OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
-    return()
-  endif()
-  if(CMAKE_HOST_WIN32)
-    set(runner "")
-  else()
-    set(runner ${CMAKE_CROSSCOMPILING_EMULATOR})
-  endif()
-  set(fixtures ${KORVO_WINE_FIXTURE})
-  if(ARG_REGISTER)
-    # One registration of the server per ctest run, before the first script that needs it.
-    set(register_test register.${ARG_REGISTER})
-    if(NOT TEST ${register_test})
-      add_test(NAME ${register_test} COMMAND ${runner} regsvr32 /s $<TARGET_FILE:${ARG_REGISTER}>)
-      set_tests_properties(${register_test} PROPERTIES FIXTURES_SETUP ${register_test} LABELS script)
-      if(KORVO_WINE_FIXTURE)
-        set_tests_properties(${register_test} PROPERTIES FIXTURES_REQUIRED ${KORVO_WINE_FIXTURE})
-      endif()
-    endif()
-    list(APPEND fixtures ${register_test})
-  endif()
-  # Lists travel to the -P script joined by "|", as ";" would split the -D argument.
-  string(REPLACE ";" "|" runner_arg "${runner}")
-  string(REPLACE ";" "|" args_arg "${ARG_ARGS}")
-  add_test(NAME script.${name}
-           COMMAND ${CMAKE_COMMAND} "-DRUNNER=${runner_arg}" "-DSCRIPT=${ARG_SCRIPT}" "-DARGS=${args_arg}"
-                   -P ${PROJECT_SOURCE_DIR}/cmake/KorvoRunScript.cmake
-           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  set_tests_properties(script.${name} PROPERTIES LABELS script)
-  if(fixtures)
-    set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
-  endif()
 endfunction()

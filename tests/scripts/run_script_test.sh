@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs one VBScript or JScript test under the 64-bit script host and judges it by its own
-# report: every check prints "ok - <name>" or "not ok - <name>: ...", and the last line is
+# report. The test's check helpers (lib/check.vbs or lib/check.js) are put in front of it in
+# a composed copy in the working directory, which is what the host runs. Every check prints
+# "ok - <name>" or "not ok - <name>: ...", and the last line is
 # "# script-result: <passed> passed, <failed> failed". The host exits 0 even when a script
 # dies half-way, so a missing or inconsistent final line fails the test.
 #
@@ -18,7 +20,7 @@ if [[ ${1:-} == --dll ]]; then
   dll=$2
   shift 2
 fi
-(($# == 1)) || { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+(($# == 1)) || { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 script=$1
 [[ -f $script ]] || { echo "run_script_test: no such script: $script" >&2; exit 2; }
 
@@ -51,7 +53,14 @@ register_once() {
 
 [[ -n $dll ]] && register_once
 
-output=$(timeout 120 "$wine64" cscript //nologo "$(windows_path "$script")" </dev/null 2>&1)
+# The helpers first, then the test: one file, as the script host takes one.
+helpers=$(dirname "$0")/lib/check.${script##*.}
+[[ -f $helpers ]] || { echo "run_script_test: no helpers for $script: $helpers" >&2; exit 2; }
+mkdir -p composed
+composed=composed/$(basename "$script")
+cat "$helpers" "$script" >"$composed"
+
+output=$(timeout 120 "$wine64" cscript //nologo "$(windows_path "$composed")" </dev/null 2>&1)
 rc=$?
 output=${output//$'\r'/}
 printf '%s\n' "$output"
