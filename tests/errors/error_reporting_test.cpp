@@ -1,9 +1,8 @@
-// The error records that members leave: message texts by id, the copy-failure mapping,
-// and the text record of an unavailable pattern component.
+// The error records that members leave: the copy-failure mapping, the record of a member
+// failure, the text record of an unavailable pattern component, and records per thread.
 #include <thread>
 
 #include "errors/identifiers.h"
-#include "errors/message_text.h"
 #include "errors/report_error.h"
 #include "member_calls.h"
 
@@ -36,29 +35,6 @@ TEST(ErrorReporting, CopyFailuresMapOntoTheirMessages)
         EXPECT_EQ(record.source, u"Korvo.Dictionary");
         EXPECT_TRUE(IsEqualGUID(record.guid, kIidIDictionary));
     }
-}
-
-TEST(ErrorReporting, EveryMessageIdHasItsExactText)
-{
-    const std::pair<UINT, const char*> messages[] = {
-        {104, "Memory could not be allocated."},
-        {106, "Invalid input pointer."},
-        {109, "This key is already in collection."},
-        {110, "You can't switch back to unique keys."},
-        {111, "One of the arguments is invalid."},
-        {112, "Nonexist compare method."},
-        {113, "The variant contains an array that is locked."},
-        {114, "The source and destination have an invalid variant type (usually uninitialized)."},
-        {115, "Unknown error."},
-        {116, "There is more values to change"},
-    };
-    for (const auto& [id, text] : messages) {
-        char buffer[100];
-        EXPECT_GT(LoadMessageText(id, buffer, sizeof buffer), 0) << id;
-        EXPECT_STREQ(buffer, text) << id;
-    }
-    char buffer[100];
-    EXPECT_EQ(LoadMessageText(999, buffer, sizeof buffer), 0);
 }
 
 TEST(ErrorReporting, ReportErrorReturnsTheGivenResult)
