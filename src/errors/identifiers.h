@@ -17,4 +17,9 @@ inline constexpr const OLECHAR* kClassDescription = OLESTR("ASP/VBS KorvoDiction
 // The system's own code for a regular-expression component that cannot be prepared.
 inline constexpr HRESULT kPatternUnavailable = static_cast<HRESULT>(0x80040100);
 
+// ERROR_INVALID_DATA as an HRESULT: what Load gives for a file that is not a dictionary file
+// or a key its pattern cannot be tested against, and RemoveAll and Save for a pattern the
+// engine cannot use.
+inline constexpr HRESULT kInvalidPattern = static_cast<HRESULT>(0x8007000D);
+
 } // namespace korvo

@@ -1,5 +1,7 @@
 #include "errors/report_error.h"
 
+#include <array>
+
 #include "errors/identifiers.h"
 #include "errors/message_text.h"
 #include "platform/com_ptr.h"
@@ -76,6 +78,31 @@ void ReportErrorText(const char* ansiText) noexcept
     UniqueCoTaskString progId;
     const bool registered = SUCCEEDED(ProgIDFromCLSID(kClsidDictionary, progId.put())) && progId;
     SetRecord(GUID_NULL, registered ? progId.get() : nullptr, description.text);
+}
+
+HRESULT ReportUnusablePattern(std::basic_string_view<OLECHAR> pattern, PatternFault fault) noexcept
+{
+    constexpr std::size_t kShownUnits = 200;
+    constexpr char kIntroduction[] = "The pattern \"";
+    const char* reason = fault == PatternFault::DoesNotCompile ? "\" is not a valid regular expression."
+                                                               : "\" could not be tested against every key.";
+    std::array<OLECHAR, kShownUnits + 128> text{};
+    std::size_t used = 0;
+    const auto append = [&](const char* ascii) {
+        for (; *ascii != '\0' && used + 1 < text.size(); ++ascii) {
+            text[used++] = static_cast<OLECHAR>(*ascii);
+        }
+    };
+    append(kIntroduction);
+    for (std::size_t i = 0; i < pattern.size() && i < kShownUnits; ++i) {
+        text[used++] = pattern[i];
+    }
+    if (pattern.size() > kShownUnits) {
+        append("...");
+    }
+    append(reason);
+    SetRecord(kIidIDictionary, kProgId, text.data());
+    return kInvalidPattern;
 }
 
 HRESULT ReportPatternUnavailable() noexcept

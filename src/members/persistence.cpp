@@ -4,16 +4,18 @@
 
 #include "errors/report_error.h"
 #include "persist/records.h"
+#include "persist/replacement_file.h"
 #include "platform/hresult_from_exception.h"
 
 namespace korvo::members {
 namespace {
 
 using persist::FileReader;
-using persist::FileWriter;
 using persist::KeyFilter;
 using persist::Record;
+using persist::RecordBuffer;
 using persist::RecordRead;
+using persist::ReplacementFile;
 
 // Records are read and decoded in batches outside the store, and each batch is added in one
 // call, so no file read happens while the store is held.
@@ -70,6 +72,9 @@ HRESULT RemoveAll(ObjectState& object, BSTR pattern) noexcept
         if (const HRESULT prepared = filter.Prepare(pattern); FAILED(prepared)) {
             return prepared;
         }
+        if (!filter.compiles()) {
+            return ReportUnusablePattern(filter.text(), PatternFault::DoesNotCompile);
+        }
         return OnStore(object, [&](StoreBackend& store) { return store.RemoveAll(filter); });
     });
 }
@@ -81,18 +86,27 @@ HRESULT Save(ObjectState& object, BSTR fileName, VARIANT_BOOL saveEmpty, BSTR pa
         if (FAILED(filter.Prepare(pattern))) {
             return ReportPatternUnavailable();
         }
+        if (!filter.compiles()) {
+            return ReportUnusablePattern(filter.text(), PatternFault::DoesNotCompile);
+        }
         return OnStore(object, [&](StoreBackend& store) -> HRESULT {
-            FileWriter file;
+            ReplacementFile file;
             if (const HRESULT created = file.Create(fileName); FAILED(created)) {
                 return created;
             }
-            persist::WriteMagic(file);
-            if (const HRESULT written = store.WriteRecords(file, filter, saveEmpty != VARIANT_FALSE);
+            // The records are gathered while the store is held and written after it is let go.
+            RecordBuffer records;
+            persist::WriteMagic(records);
+            if (const HRESULT written = store.WriteRecords(records, filter, saveEmpty != VARIANT_FALSE);
                 FAILED(written)) {
                 return written;
             }
-            persist::WriteEndMarker(file);
-            return file.Finish();
+            persist::WriteEndMarker(records);
+            if (FAILED(records.status())) {
+                return records.status();
+            }
+            file.Write(records.bytes());
+            return file.Commit();
         });
     });
 }

@@ -14,9 +14,6 @@ namespace {
 constexpr std::size_t kBufferBytes = 64 * 1024;
 // Text is read in pieces of this many code units, so memory follows the bytes read.
 constexpr std::size_t kTextChunkUnits = 32 * 1024;
-// A write that the platform reports as done without writing anything, and with no last
-// error, is taken for a full disk.
-constexpr HRESULT kDiskFull = static_cast<HRESULT>(0x80070070);
 constexpr HRESULT kReadFault = static_cast<HRESULT>(0x8007001E);
 
 std::unique_ptr<std::byte[]> MakeBuffer() noexcept
@@ -28,9 +25,10 @@ std::unique_ptr<std::byte[]> MakeBuffer() noexcept
     }
 }
 
-HRESULT OpenFile(BSTR fileName, DWORD access, DWORD disposition, UniqueHandle& file) noexcept
+HRESULT OpenFile(BSTR fileName, UniqueHandle& file) noexcept
 {
-    HANDLE handle = CreateFileW(fileName, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, 0, nullptr);
+    HANDLE handle = CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return FailureFromLastError(E_FAIL);
     file.reset(handle);
@@ -39,61 +37,12 @@ HRESULT OpenFile(BSTR fileName, DWORD access, DWORD disposition, UniqueHandle& f
 
 } // namespace
 
-HRESULT FileWriter::Create(BSTR fileName) noexcept
-{
-    buffer_ = MakeBuffer();
-    if (!buffer_)
-        return E_OUTOFMEMORY;
-    return OpenFile(fileName, GENERIC_WRITE, CREATE_ALWAYS, file_);
-}
-
-void FileWriter::Write(const void* bytes, std::size_t count) noexcept
-{
-    const auto* source = static_cast<const std::byte*>(bytes);
-    while (count > 0 && SUCCEEDED(failure_)) {
-        if (used_ == kBufferBytes && FAILED(Flush()))
-            return;
-        const std::size_t piece = std::min(count, kBufferBytes - used_);
-        std::memcpy(buffer_.get() + used_, source, piece);
-        used_ += piece;
-        source += piece;
-        count -= piece;
-    }
-}
-
-HRESULT FileWriter::Flush() noexcept
-{
-    std::size_t done = 0;
-    while (done < used_) {
-        DWORD written = 0;
-        const BOOL ok = WriteFile(file_.get(), buffer_.get() + done, static_cast<DWORD>(used_ - done), &written, nullptr);
-        if (!ok) {
-            failure_ = FailureFromLastError(E_FAIL);
-            return failure_;
-        }
-        if (written == 0) {
-            failure_ = FailureFromLastError(kDiskFull);
-            return failure_;
-        }
-        done += written;
-    }
-    used_ = 0;
-    return S_OK;
-}
-
-HRESULT FileWriter::Finish() noexcept
-{
-    if (SUCCEEDED(failure_))
-        Flush();
-    return failure_;
-}
-
 HRESULT FileReader::Open(BSTR fileName) noexcept
 {
     buffer_ = MakeBuffer();
     if (!buffer_)
         return E_OUTOFMEMORY;
-    return OpenFile(fileName, GENERIC_READ, OPEN_EXISTING, file_);
+    return OpenFile(fileName, file_);
 }
 
 HRESULT FileReader::Fill() noexcept

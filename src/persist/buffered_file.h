@@ -1,7 +1,6 @@
-// The dictionary file's traffic, buffered: a writer that gathers the fields of many records
-// into one WriteFile call, and a reader that serves fields from one ReadFile call. Both keep
-// the results that one call per field would give: a failed write's mapped last error, end
-// of file (0x80070026) for a field cut short, a failed read's mapped last error.
+// Reading the dictionary file, buffered: a reader that serves the fields of many records
+// from one ReadFile call, with the results that one call per field would give: end of file
+// (0x80070026) for a field cut short, a failed read's mapped last error.
 #pragma once
 
 #include <cstddef>
@@ -18,37 +17,6 @@ namespace korvo::persist {
 inline constexpr HRESULT kEndOfFile = static_cast<HRESULT>(0x80070026);
 // ERROR_NOT_ENOUGH_MEMORY as an HRESULT: a key or string read from the file cannot be held.
 inline constexpr HRESULT kTextNotAllocated = static_cast<HRESULT>(0x80070008);
-
-class FileWriter {
-public:
-    FileWriter() = default;
-    FileWriter(const FileWriter&) = delete;
-    FileWriter& operator=(const FileWriter&) = delete;
-
-    // Creates or truncates the file, shared for reading and writing; the mapped last
-    // error when that fails.
-    HRESULT Create(BSTR fileName) noexcept;
-
-    // Appends bytes. After the first failure every later write is dropped and the failure
-    // is kept: a Save never reports success once a write has failed.
-    void Write(const void* bytes, std::size_t count) noexcept;
-    template <class Value>
-    void WriteValue(const Value& value) noexcept
-    {
-        Write(&value, sizeof value);
-    }
-
-    // Writes out what is buffered; the first failure of this writer, or S_OK.
-    HRESULT Finish() noexcept;
-
-private:
-    HRESULT Flush() noexcept;
-
-    UniqueHandle file_;
-    std::unique_ptr<std::byte[]> buffer_;
-    std::size_t used_ = 0;
-    HRESULT failure_ = S_OK;
-};
 
 class FileReader {
 public:

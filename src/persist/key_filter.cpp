@@ -6,11 +6,14 @@ namespace korvo::persist {
 
 HRESULT KeyFilter::Prepare(BSTR pattern) noexcept
 {
-    const KeyView text = KeyArgument(pattern);
-    if (text.empty())
+    text_ = KeyArgument(pattern);
+    if (text_.empty()) {
         return S_OK;
-    if (FAILED(PrepareKeyPattern(text, pattern_)))
+    }
+    if (FAILED(PrepareKeyPattern(text_, pattern_))) {
         return kPatternUnavailable;
+    }
+    compiles_ = pattern_->Test(KeyView()) != KeyTestResult::Failed;
     return S_OK;
 }
 

@@ -6,11 +6,11 @@
 
 namespace korvo::persist {
 
-void WriteMagic(FileWriter& file) noexcept { file.Write(kFileMagic.data(), kFileMagic.size()); }
+void WriteMagic(RecordBuffer& file) noexcept { file.Write(kFileMagic.data(), kFileMagic.size()); }
 
-void WriteEndMarker(FileWriter& file) noexcept { file.WriteValue(kEndMarker); }
+void WriteEndMarker(RecordBuffer& file) noexcept { file.WriteValue(kEndMarker); }
 
-void WriteRecord(FileWriter& file, KeyView key, const VARIANT& item, bool saveEmpty) noexcept
+void WriteRecord(RecordBuffer& file, KeyView key, const VARIANT& item, bool saveEmpty) noexcept
 {
     if (WriteItemValue(file, item, saveEmpty) == ValueWritten::Skipped) {
         return;

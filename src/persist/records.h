@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "persist/buffered_file.h"
+#include "persist/record_buffer.h"
 #include "persist/value_reader.h"
 #include "persist/value_writer.h"
 #include "platform/unique_variant.h"
@@ -13,11 +14,11 @@
 
 namespace korvo::persist {
 
-void WriteMagic(FileWriter& file) noexcept;
-void WriteEndMarker(FileWriter& file) noexcept;
+void WriteMagic(RecordBuffer& file) noexcept;
+void WriteEndMarker(RecordBuffer& file) noexcept;
 
 // The item's record under `key`, or nothing when the value writer skips the item.
-void WriteRecord(FileWriter& file, KeyView key, const VARIANT& item, bool saveEmpty) noexcept;
+void WriteRecord(RecordBuffer& file, KeyView key, const VARIANT& item, bool saveEmpty) noexcept;
 
 // kInvalidData unless the file starts with the magic.
 HRESULT ReadMagic(FileReader& file) noexcept;

@@ -12,9 +12,9 @@ namespace {
 // so a chain that loops back on itself cannot recurse without end.
 constexpr int kMaxReferenceDepth = 64;
 
-void WriteTag(FileWriter& file, VARTYPE tag) noexcept { file.WriteValue(static_cast<std::uint16_t>(tag)); }
+void WriteTag(RecordBuffer& file, VARTYPE tag) noexcept { file.WriteValue(static_cast<std::uint16_t>(tag)); }
 
-void WriteText(FileWriter& file, BSTR text) noexcept
+void WriteText(RecordBuffer& file, BSTR text) noexcept
 {
     const UINT length = SysStringLen(text);
     file.WriteValue(static_cast<std::uint32_t>(length));
@@ -22,7 +22,7 @@ void WriteText(FileWriter& file, BSTR text) noexcept
 }
 
 // The tags written as the variant holds them; false for every other type.
-bool WriteTaggedValue(FileWriter& file, const VARIANT& item) noexcept
+bool WriteTaggedValue(RecordBuffer& file, const VARIANT& item) noexcept
 {
     const VARTYPE type = V_VT(&item);
     switch (type) {
@@ -73,7 +73,7 @@ bool WriteTaggedValue(FileWriter& file, const VARIANT& item) noexcept
     }
 }
 
-ValueWritten WriteUnconvertible(FileWriter& file, bool saveEmpty) noexcept
+ValueWritten WriteUnconvertible(RecordBuffer& file, bool saveEmpty) noexcept
 {
     if (!saveEmpty)
         return ValueWritten::Skipped;
@@ -81,7 +81,7 @@ ValueWritten WriteUnconvertible(FileWriter& file, bool saveEmpty) noexcept
     return ValueWritten::Record;
 }
 
-ValueWritten WriteConverted(FileWriter& file, const VARIANT& item, bool saveEmpty) noexcept
+ValueWritten WriteConverted(RecordBuffer& file, const VARIANT& item, bool saveEmpty) noexcept
 {
     UniqueVariant text;
     // The platform's signature takes the source as mutable; the conversion only reads it.
@@ -92,7 +92,7 @@ ValueWritten WriteConverted(FileWriter& file, const VARIANT& item, bool saveEmpt
     return ValueWritten::Record;
 }
 
-ValueWritten WriteValue(FileWriter& file, const VARIANT& item, bool saveEmpty, int depth) noexcept
+ValueWritten WriteValue(RecordBuffer& file, const VARIANT& item, bool saveEmpty, int depth) noexcept
 {
     if (WriteTaggedValue(file, item))
         return ValueWritten::Record;
@@ -107,7 +107,7 @@ ValueWritten WriteValue(FileWriter& file, const VARIANT& item, bool saveEmpty, i
 
 } // namespace
 
-ValueWritten WriteItemValue(FileWriter& file, const VARIANT& item, bool saveEmpty) noexcept
+ValueWritten WriteItemValue(RecordBuffer& file, const VARIANT& item, bool saveEmpty) noexcept
 {
     return WriteValue(file, item, saveEmpty, 0);
 }

@@ -1,6 +1,7 @@
 #include "share/local_store.h"
 
 #include <iterator>
+#include <vector>
 
 #include "errors/report_error.h"
 #include "platform/hresult_from_exception.h"
@@ -52,6 +53,30 @@ HRESULT AddEntry(ItemMap& items, KeyView key, const VARIANT& item, bool uniqueKe
     items.Insert(KeyText(key), std::move(newItem));
     return S_OK;
 }
+
+// The filter's answer for each entry in container order. The entries of one key are
+// adjacent, so the pattern is asked once per run of entries with the same text (the test is
+// case-sensitive, so in text mode 'k' and 'K' of one key are asked apart).
+class GroupTest {
+public:
+    explicit GroupTest(persist::KeyFilter& filter) noexcept : filter_(filter) {}
+
+    KeyTestResult operator()(KeyView key) noexcept
+    {
+        if (!tested_ || key != lastKey_) {
+            lastResult_ = filter_.Test(key);
+            lastKey_ = key;
+            tested_ = true;
+        }
+        return lastResult_;
+    }
+
+private:
+    persist::KeyFilter& filter_;
+    KeyView lastKey_;
+    KeyTestResult lastResult_ = KeyTestResult::Match;
+    bool tested_ = false;
+};
 
 } // namespace
 
@@ -173,34 +198,49 @@ HRESULT LocalStore::RenameKey(KeyView key, KeyView newKey) noexcept
 
 HRESULT LocalStore::RemoveAll(persist::KeyFilter& filter) noexcept
 {
-    return WithContainer([&](Call& call) {
+    return WithContainer([&](Call& call) -> HRESULT {
         if (!filter.active()) {
             call.items.EraseAll(call.removed);
             return S_OK;
         }
-        // One test per entry, so all items of a key go or stay together; a failed test
-        // counts as a match.
-        for (auto entry = call.items.begin(); entry != call.items.end();) {
-            const auto next = std::next(entry);
-            if (filter.Test(entry->first.text) != KeyTestResult::NoMatch) {
-                call.items.Erase(entry, next, call.removed);
+        // Every key is tested before anything goes, so a key the pattern cannot be tested
+        // against leaves the store as it was. All items of a key go or stay together.
+        std::vector<ItemMap::iterator> matching;
+        GroupTest test(filter);
+        for (auto entry = call.items.begin(); entry != call.items.end(); ++entry) {
+            switch (test(entry->first.text)) {
+            case KeyTestResult::Failed:
+                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+            case KeyTestResult::Match:
+                matching.push_back(entry);
+                break;
+            case KeyTestResult::NoMatch:
+                break;
             }
-            entry = next;
+        }
+        for (const auto entry : matching) {
+            call.items.Erase(entry, std::next(entry), call.removed);
         }
         return S_OK;
     });
 }
 
-HRESULT LocalStore::WriteRecords(persist::FileWriter& file, persist::KeyFilter& filter, bool saveEmpty) noexcept
+HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFilter& filter, bool saveEmpty) noexcept
 {
-    return WithContainer([&](Call& call) {
+    return WithContainer([&](Call& call) -> HRESULT {
+        GroupTest test(filter);
         for (const auto& [key, item] : call.items) {
-            // A failed test counts as a match: an unusable pattern saves everything.
-            if (filter.Test(key.text) != KeyTestResult::NoMatch) {
-                persist::WriteRecord(file, key.text, item, saveEmpty);
+            switch (test(key.text)) {
+            case KeyTestResult::Failed:
+                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+            case KeyTestResult::NoMatch:
+                continue;
+            case KeyTestResult::Match:
+                persist::WriteRecord(records, key.text, item, saveEmpty);
+                break;
             }
         }
-        return S_OK;
+        return records.status();
     });
 }
 

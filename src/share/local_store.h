@@ -31,7 +31,7 @@ public:
     HRESULT Keys(VARIANT& result) noexcept override;
     HRESULT RenameKey(KeyView key, KeyView newKey) noexcept override;
     HRESULT RemoveAll(persist::KeyFilter& filter) noexcept override;
-    HRESULT WriteRecords(persist::FileWriter& file, persist::KeyFilter& filter, bool saveEmpty) noexcept override;
+    HRESULT WriteRecords(persist::RecordBuffer& records, persist::KeyFilter& filter, bool saveEmpty) noexcept override;
     HRESULT AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept override;
     HRESULT Snapshot(VariantBlock& block) noexcept override;
     std::shared_ptr<StoreLock> SharedLock() const noexcept override { return sharedLock_; }

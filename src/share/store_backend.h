@@ -11,7 +11,6 @@
 #include <memory>
 #include <span>
 
-#include "persist/buffered_file.h"
 #include "persist/key_filter.h"
 #include "persist/records.h"
 #include "share/store_lock.h"
@@ -44,10 +43,13 @@ public:
     virtual HRESULT Keys(VARIANT& result) noexcept = 0;
     // Moves every item of `key` behind the items of `newKey`, keeping their order.
     virtual HRESULT RenameKey(KeyView key, KeyView newKey) noexcept = 0;
-    // Removes the items of every key the filter matches (every key without a pattern).
+    // Removes the items of every key the filter matches (every key without a pattern). A
+    // key the pattern cannot be tested against removes nothing at all (0x8007000D with a
+    // record naming the pattern).
     virtual HRESULT RemoveAll(persist::KeyFilter& filter) noexcept = 0;
-    // The records of the items whose key the filter matches, in order, for Save.
-    virtual HRESULT WriteRecords(persist::FileWriter& file, persist::KeyFilter& filter, bool saveEmpty) noexcept = 0;
+    // Appends the records of the items whose key the filter matches, in order, for Save; the
+    // same failure as RemoveAll for a key the pattern cannot be tested against.
+    virtual HRESULT WriteRecords(persist::RecordBuffer& records, persist::KeyFilter& filter, bool saveEmpty) noexcept = 0;
     // Adds loaded records in order, each by Add's rules; a record Add refuses is dropped and
     // leaves Add's error record.
     virtual HRESULT AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept = 0;

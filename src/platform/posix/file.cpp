@@ -8,13 +8,44 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
 
 namespace korvo::posix {
 namespace {
+
+struct InjectedFault {
+    std::mutex guard;
+    bool armed = false;
+    FileOperation operation = FileOperation::Write;
+    long callsBefore = 0;
+    FileFault fault = FileFault::Fails;
+};
+
+InjectedFault& Injected()
+{
+    static InjectedFault injected;
+    return injected;
+}
+
+// Whether this call of `operation` is the one to fail, and how.
+std::optional<FileFault> TakeFault(FileOperation operation)
+{
+    InjectedFault& injected = Injected();
+    std::lock_guard lock(injected.guard);
+    if (!injected.armed || injected.operation != operation)
+        return std::nullopt;
+    if (injected.callsBefore > 0) {
+        --injected.callsBefore;
+        return std::nullopt;
+    }
+    injected.armed = false;
+    return injected.fault;
+}
 
 class File final : public KernelObject {
 public:
@@ -127,6 +158,23 @@ HANDLE FailWith(DWORD error)
 
 using namespace korvo::posix;
 
+void korvo::posix::InjectFileFault(FileOperation operation, long callsBefore, FileFault fault)
+{
+    InjectedFault& injected = Injected();
+    std::lock_guard lock(injected.guard);
+    injected.armed = true;
+    injected.operation = operation;
+    injected.callsBefore = callsBefore;
+    injected.fault = fault;
+}
+
+void korvo::posix::ClearFileFault()
+{
+    InjectedFault& injected = Injected();
+    std::lock_guard lock(injected.guard);
+    injected.armed = false;
+}
+
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
                    DWORD creationDisposition, DWORD, HANDLE templateFile)
 {
@@ -166,6 +214,13 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (const auto fault = TakeFault(FileOperation::Read)) {
+        if (*fault == FileFault::Fails) {
+            SetLastError(ERROR_READ_FAULT);
+            return FALSE;
+        }
+        return TRUE; // nothing read: the file seems to end here
+    }
     // A disk file delivers everything asked for up to its end; end of file is success.
     DWORD done = 0;
     while (done < bytesToRead) {
@@ -196,6 +251,13 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     if (overlapped || (!buffer && bytesToWrite != 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
+    if (const auto fault = TakeFault(FileOperation::Write)) {
+        if (*fault == FileFault::Fails) {
+            SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        bytesToWrite /= 2; // reported as written, as a device that takes less than asked does
     }
     DWORD done = 0;
     while (done < bytesToWrite) {
@@ -235,5 +297,122 @@ BOOL DeleteFileW(LPCWSTR fileName)
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
+    }
+}
+
+BOOL FlushFileBuffers(HANDLE file)
+{
+    auto object = LookUpHandle<File>(file);
+    if (!object)
+        return FALSE;
+    if (TakeFault(FileOperation::Flush)) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    if (fsync(object->Descriptor()) == -1) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+namespace {
+
+// The folder of a path, flushed so that a rename in it is on the disk.
+void FlushFolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor != -1) {
+        fsync(descriptor);
+        close(descriptor);
+    }
+}
+
+} // namespace
+
+BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags)
+{
+    if (!existingFileName || !*existingFileName || !newFileName || !*newFileName) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    try {
+        const auto from = NativePath(existingFileName);
+        const auto to = NativePath(newFileName);
+        if (!from || !to) {
+            SetLastError(ERROR_INVALID_NAME);
+            return FALSE;
+        }
+        if (TakeFault(FileOperation::Replace)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        struct stat status {};
+        if (stat(to->c_str(), &status) == 0) {
+            if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+                SetLastError(ERROR_ALREADY_EXISTS);
+                return FALSE;
+            }
+            if (S_ISDIR(status.st_mode)) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+        }
+        if (rename(from->c_str(), to->c_str()) == -1) {
+            SetLastError(errno == EISDIR ? ERROR_ACCESS_DENIED : OpenFailure(errno, *to));
+            return FALSE;
+        }
+        if (flags & MOVEFILE_WRITE_THROUGH)
+            FlushFolderOf(*to);
+        return TRUE;
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+}
+
+DWORD GetFileType(HANDLE file)
+{
+    auto object = LookUpHandle<File>(file);
+    if (!object)
+        return FILE_TYPE_UNKNOWN;
+    struct stat status {};
+    if (fstat(object->Descriptor(), &status) == -1) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(status.st_mode))
+        return FILE_TYPE_DISK;
+    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))
+        return FILE_TYPE_PIPE;
+    return FILE_TYPE_CHAR;
+}
+
+DWORD GetFileAttributesW(LPCWSTR fileName)
+{
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    try {
+        const auto path = NativePath(fileName);
+        if (!path) {
+            SetLastError(ERROR_INVALID_NAME);
+            return INVALID_FILE_ATTRIBUTES;
+        }
+        struct stat status {};
+        if (lstat(path->c_str(), &status) == -1) {
+            SetLastError(OpenFailure(errno, *path));
+            return INVALID_FILE_ATTRIBUTES;
+        }
+        if (S_ISLNK(status.st_mode))
+            return FILE_ATTRIBUTE_REPARSE_POINT;
+        return S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_FILE_ATTRIBUTES;
     }
 }

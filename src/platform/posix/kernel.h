@@ -96,6 +96,41 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                LPOVERLAPPED overlapped);
 BOOL DeleteFileW(LPCWSTR fileName);
+BOOL FlushFileBuffers(HANDLE file);
+
+constexpr DWORD FILE_TYPE_UNKNOWN = 0;
+constexpr DWORD FILE_TYPE_DISK = 1;
+constexpr DWORD FILE_TYPE_CHAR = 2;
+constexpr DWORD FILE_TYPE_PIPE = 3;
+// FILE_TYPE_DISK for a regular file, FILE_TYPE_CHAR for a device, FILE_TYPE_PIPE for a pipe.
+DWORD GetFileType(HANDLE file);
+
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+// Of the path itself, not of what a symbolic link points to: a link is a reparse point.
+DWORD GetFileAttributesW(LPCWSTR fileName);
+
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
+// Renames within one file system; with MOVEFILE_REPLACE_EXISTING the target is replaced in
+// one step, and MOVEFILE_WRITE_THROUGH also flushes the folder, so the new name survives a
+// crash.
+BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
+
+namespace korvo::posix {
+
+// Test seam: the call `callsBefore` calls from now of one kind of file operation fails (a
+// write with ERROR_DISK_FULL, a flush with ERROR_WRITE_FAULT, a replace with
+// ERROR_ACCESS_DENIED, a read with ERROR_READ_FAULT) or, for writes and reads, comes up
+// short (a write puts half its bytes, a read finds the end of the file). One fault at a
+// time; it fires once.
+enum class FileOperation { Write, Flush, Replace, Read };
+enum class FileFault { Fails, Short };
+void InjectFileFault(FileOperation operation, long callsBefore, FileFault fault);
+void ClearFileFault();
+
+} // namespace korvo::posix
 
 // --- Last error --------------------------------------------------------------------------
 
