@@ -5,10 +5,13 @@
 #include "server/type_library_registration.h"
 #include "platform/hresult_from_exception.h"
 #include "platform/module_lock.h"
+#include "share/named_store_registry.h"
 
+// A named store that holds objects keeps the module: their release may run foreign code,
+// which must not run while the module is unloaded.
 STDAPI DllCanUnloadNow()
 {
-    return korvo::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+    return korvo::ModuleLockCount() == 0 && !korvo::NamedStoresHoldObjects() ? S_OK : S_FALSE;
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result)

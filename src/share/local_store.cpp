@@ -92,6 +92,13 @@ void LocalStore::Destroy() noexcept
     container_.EraseAll(removed);
 }
 
+void LocalStore::Abandon() noexcept
+{
+    RemovedEntries removed;
+    SectionGuard guard(section_);
+    container_.AbandonAll(removed);
+}
+
 HRESULT LocalStore::GetItem(KeyView key, VARIANT& result) noexcept
 {
     return WithContainer([&](Call& call) -> HRESULT {

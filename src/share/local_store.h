@@ -38,6 +38,10 @@ public:
 
     // Empties the store, releasing every item after its section is left.
     void Destroy() noexcept;
+    // Empties the store at module stop without running foreign code (ItemMap::AbandonAll).
+    void Abandon() noexcept;
+    // Whether an item may run foreign code when it is cleared.
+    bool HoldsObjects() const noexcept { return container_.ObjectItemCount() > 0; }
 
 private:
     struct Call;

@@ -35,15 +35,33 @@ bool StartNamedStoreRegistry() noexcept
     }
 }
 
-void StopNamedStoreRegistry() noexcept
+void StopNamedStoreRegistry(bool abandonObjects) noexcept
 {
     if (!registry) {
         return;
     }
     for (auto& [name, store] : registry->stores) {
-        store->Destroy();
+        if (abandonObjects) {
+            store->Abandon();
+        } else {
+            store->Destroy();
+        }
     }
     registry.reset();
+}
+
+bool NamedStoresHoldObjects() noexcept
+{
+    if (!registry) {
+        return false;
+    }
+    SectionGuard guard(registry->registryLock);
+    for (const auto& [name, store] : registry->stores) {
+        if (store->HoldsObjects()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 HRESULT FindOrCreateNamedStore(KeyView name, StorePtr& store) noexcept

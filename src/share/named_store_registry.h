@@ -7,9 +7,15 @@
 
 namespace korvo {
 
-// Module start and stop. Stop destroys every named store with its items.
+// Module start and stop. Stop destroys every named store with its items; a module that is
+// unloaded while its process goes on stops with abandonObjects set, so that no foreign code
+// runs under the system's loader lock: items that hold objects are given up, not released.
 bool StartNamedStoreRegistry() noexcept;
-void StopNamedStoreRegistry() noexcept;
+void StopNamedStoreRegistry(bool abandonObjects = false) noexcept;
+
+// Whether any named store holds an item whose release may run foreign code: the module must
+// then stay loaded, so that the release never has to run while it is unloaded.
+bool NamedStoresHoldObjects() noexcept;
 
 // The store named `name`, created with its lock semaphore on first use.
 HRESULT FindOrCreateNamedStore(KeyView name, StorePtr& store) noexcept;

@@ -15,6 +15,24 @@ void ReleaseItem(VARIANT& item) noexcept
     V_VT(&item) = VT_EMPTY;
 }
 
+bool ItemHoldsObjects(const VARIANT& item) noexcept
+{
+    const VARTYPE type = V_VT(&item);
+    if ((type & VT_BYREF) != 0) {
+        return false;
+    }
+    switch (type & VT_TYPEMASK) {
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+        return (type & VT_ARRAY) != 0 || V_UNKNOWN(&item) != nullptr;
+    case VT_RECORD:
+    case VT_VARIANT:
+        return true;
+    default:
+        return false;
+    }
+}
+
 RemovedEntries::~RemovedEntries()
 {
     for (auto& entry : entries_) {
@@ -80,6 +98,7 @@ ItemMap::iterator ItemMap::Insert(KeyText key, UniqueVariant&& item)
 {
     const auto inserted = entries_.emplace(EntryKey{std::move(key), nextSequence_}, VARIANT{}).first;
     item.release(&inserted->second);
+    CountObjects(inserted->second, 1);
     ++nextSequence_;
     CountEntries();
     return inserted;
@@ -87,14 +106,17 @@ ItemMap::iterator ItemMap::Insert(KeyText key, UniqueVariant&& item)
 
 void ItemMap::ReplaceItem(iterator entry, UniqueVariant&& item, RemovedEntries& removed) noexcept
 {
+    CountObjects(entry->second, -1);
     removed.TakeItem(entry->second);
     item.release(&entry->second);
+    CountObjects(entry->second, 1);
 }
 
 void ItemMap::Erase(iterator first, iterator last, RemovedEntries& removed) noexcept
 {
     while (first != last) {
         const auto next = std::next(first);
+        CountObjects(first->second, -1);
         removed.Take(entries_.extract(first));
         first = next;
     }
@@ -109,6 +131,17 @@ void ItemMap::EraseAll(RemovedEntries& removed) noexcept
     EntryTree empty{EntryOrder(sortedFor)};
     entries_.swap(empty);
     CountEntries();
+    objectItems_.store(0, std::memory_order_relaxed);
+}
+
+void ItemMap::AbandonAll(RemovedEntries& removed) noexcept
+{
+    for (auto& entry : entries_) {
+        if (ItemHoldsObjects(entry.second)) {
+            V_VT(&entry.second) = VT_EMPTY; // given up, not released
+        }
+    }
+    EraseAll(removed);
 }
 
 void ItemMap::Rename(KeyView key, KeyView newKey)

@@ -23,6 +23,10 @@ namespace korvo {
 // removal goes on.
 void ReleaseItem(VARIANT& item) noexcept;
 
+// Whether clearing the item may run foreign code: it holds an object, a record or an array
+// that may hold them. A reference to a variant owns nothing and runs nothing.
+bool ItemHoldsObjects(const VARIANT& item) noexcept;
+
 struct EntryKey {
     KeyText text;
     std::uint64_t sequence = 0;
@@ -115,6 +119,12 @@ public:
 
     // Read without the store's critical section by ItemsCount and UniqueKeys put.
     LONG EntryCount() const noexcept { return entryCount_.load(std::memory_order_relaxed); }
+    // How many items may run foreign code when they are cleared; read without the section.
+    LONG ObjectItemCount() const noexcept { return objectItems_.load(std::memory_order_relaxed); }
+    // Module stop in a process that goes on: empties the container, but items that may run
+    // foreign code are given up without being cleared, since no foreign code may run while
+    // the module is unloaded.
+    void AbandonAll(RemovedEntries& removed) noexcept;
     LONG DistinctKeyCount() const;
 
     // The next entry of another key: the distinct-key walk visits each group's first entry.
@@ -122,10 +132,17 @@ public:
 
 private:
     void CountEntries() noexcept { entryCount_.store(static_cast<LONG>(entries_.size()), std::memory_order_relaxed); }
+    void CountObjects(const VARIANT& item, LONG change) noexcept
+    {
+        if (ItemHoldsObjects(item)) {
+            objectItems_.fetch_add(change, std::memory_order_relaxed);
+        }
+    }
 
     EntryTree entries_;
     std::uint64_t nextSequence_ = 1;
     std::atomic<LONG> entryCount_{0};
+    std::atomic<LONG> objectItems_{0};
 };
 
 } // namespace korvo

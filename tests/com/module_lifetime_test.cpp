@@ -1,6 +1,8 @@
 // The class object and the count that decides when the module may be unloaded.
 #include "korvod_client.h"
 
+#include <string>
+
 #include "errors/identifiers.h"
 
 namespace korvo::test {
@@ -22,6 +24,30 @@ TEST_F(ModuleLifetimeTest, LiveObjectsHoldTheModule)
     first.reset();
     EXPECT_EQ(CanUnload(), S_FALSE);
     second.reset();
+    EXPECT_EQ(CanUnload(), S_OK);
+}
+
+// The release of an object held by a named store may call back into COM, which must not
+// happen while the module is unloaded: the store keeps the module until the object goes.
+TEST_F(ModuleLifetimeTest, NamedStoreHoldingAnObjectHoldsTheModule)
+{
+    auto dictionary = NewDictionary();
+    const std::wstring name = L"lifetime-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_EQ(dictionary->Connect(Text(name.c_str()), nullptr), S_OK);
+    auto item = NewDictionary();
+    VARIANT value;
+    VariantInit(&value);
+    V_VT(&value) = VT_DISPATCH;
+    V_DISPATCH(&value) = item.get();
+    ASSERT_EQ(dictionary->Add(Text(L"object"), &value), S_OK);
+    item.reset();
+    dictionary.reset();
+    EXPECT_EQ(CanUnload(), S_FALSE);
+
+    dictionary = NewDictionary();
+    ASSERT_EQ(dictionary->Connect(Text(name.c_str()), nullptr), S_OK);
+    ASSERT_EQ(dictionary->RemoveAll(nullptr), S_OK);
+    dictionary.reset();
     EXPECT_EQ(CanUnload(), S_OK);
 }
 
