@@ -74,5 +74,63 @@ TEST(CrossProcessLock, ChildSide)
     EXPECT_EQ(members::UnLock(child), S_OK);
 }
 
+// A holder that dies keeps the lock no longer than one check of its waiter: the waiter finds
+// the recorded holder gone and takes the lock over, within its time-out. The parent keeps the
+// name open all along, so the semaphore itself outlives the holder.
+TEST(CrossProcessLock, AWaiterTakesOverFromADeadHolder)
+{
+    const std::u16string name = UniqueStoreName(u"dead-holder");
+    const UniqueHandle handshake = OpenHandshake(name);
+    ASSERT_TRUE(handshake);
+    ObjectState parent;
+    ConnectOk(parent, name);
+
+    test::ChildProcess holder("CrossProcessLock.HolderSide", ToNarrow(name));
+    ASSERT_TRUE(holder.Started());
+    ASSERT_EQ(WaitForSingleObject(handshake.get(), kHandshakeTimeOut), WAIT_OBJECT_0);
+    EXPECT_EQ(members::Lock(parent, 0, nullptr), kSemaphoreTimeout) << "the holder lives";
+    holder.Kill();
+
+    test::ChildProcess waiter("CrossProcessLock.WaiterSide", ToNarrow(name));
+    ASSERT_TRUE(waiter.Started());
+    EXPECT_EQ(waiter.Wait(), 0) << "the waiter did not get the lock within its time-out";
+
+    // The waiter ended holding the lock too: the next waiter takes it over the same way, and
+    // the lock then works as ever.
+    EXPECT_EQ(members::Lock(parent, 5000, nullptr), S_OK);
+    ObjectState other;
+    ConnectOk(other, name);
+    EXPECT_EQ(members::Lock(other, 0, nullptr), kSemaphoreTimeout) << "the parent holds it now";
+    EXPECT_EQ(members::UnLock(other), S_OK) << "any object may free it";
+    EXPECT_EQ(members::UnLock(parent), kTooManyPosts);
+}
+
+TEST(CrossProcessLock, HolderSide)
+{
+    const std::string argument = test::ChildArgument();
+    if (argument.empty()) {
+        GTEST_SKIP() << "runs only as the child of the dead-holder test";
+    }
+    const std::u16string name = ToU16(argument);
+    const UniqueHandle handshake = OpenHandshake(name);
+    ASSERT_TRUE(handshake);
+    ObjectState holder;
+    ConnectOk(holder, name);
+    ASSERT_EQ(members::Lock(holder, 0, nullptr), S_OK);
+    ASSERT_TRUE(ReleaseSemaphore(handshake.get(), 1, nullptr));
+    Sleep(INFINITE); // killed while it holds the lock
+}
+
+TEST(CrossProcessLock, WaiterSide)
+{
+    const std::string argument = test::ChildArgument();
+    if (argument.empty()) {
+        GTEST_SKIP() << "runs only as the child of the dead-holder test";
+    }
+    ObjectState waiter;
+    ConnectOk(waiter, ToU16(argument));
+    ASSERT_EQ(members::Lock(waiter, 5000, nullptr), S_OK);
+}
+
 } // namespace
 } // namespace korvo

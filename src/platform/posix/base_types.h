@@ -168,5 +168,6 @@ static_assert(sizeof(LONG) == 4 && sizeof(HRESULT) == 4 && sizeof(OLECHAR) == 2)
 // Further Win32 error codes of the kernel services (code-page conversion, object names).
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_BAD_PATHNAME = 161;
+constexpr DWORD ERROR_INVALID_ADDRESS = 487;
 constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;

@@ -85,6 +85,24 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount)
 // ERROR_INVALID_HANDLE.
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
+// --- Sections of shared memory ------------------------------------------------------------
+
+constexpr DWORD PAGE_READWRITE = 0x04;
+constexpr DWORD FILE_MAP_ALL_ACCESS = 0xF001F;
+constexpr DWORD FILE_MAP_WRITE = 0x2;
+constexpr DWORD FILE_MAP_READ = 0x4;
+
+// Only sections of the paging file: `file` must be INVALID_HANDLE_VALUE and the protection
+// PAGE_READWRITE. A named section is shared by every process of the machine that opens the
+// name; it starts with zero bytes, and an existing one keeps its size.
+HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES attributes, DWORD protection, DWORD maximumSizeHigh,
+                          DWORD maximumSizeLow, LPCWSTR name);
+// The whole section (offset 0, every byte); a view keeps its section alive after the handle
+// is closed, until UnmapViewOfFile.
+LPVOID MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD fileOffsetHigh, DWORD fileOffsetLow,
+                     SIZE_T bytesToMap);
+BOOL UnmapViewOfFile(LPCVOID baseAddress);
+
 // --- Files -------------------------------------------------------------------------------
 
 // Share modes are accepted and not enforced: posix has no mandatory sharing.
@@ -144,6 +162,8 @@ inline HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(static_cast<L
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();
 void Sleep(DWORD milliseconds);
+// Milliseconds since an arbitrary start, never going back.
+ULONGLONG GetTickCount64();
 
 // --- Interlocked operations (sequentially consistent) ------------------------------------
 
@@ -159,6 +179,16 @@ inline LONG InterlockedDecrement(LONG volatile* addend)
 inline LONG InterlockedExchange(LONG volatile* target, LONG value)
 {
     return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
+inline LONGLONG InterlockedExchange64(LONGLONG volatile* target, LONGLONG value)
+{
+    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
+inline LONGLONG InterlockedCompareExchange64(LONGLONG volatile* destination, LONGLONG exchange, LONGLONG comparand)
+{
+    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST,
+                                __ATOMIC_SEQ_CST);
+    return comparand;
 }
 // Returns the previous value; the exchange happened if it equals comparand.
 inline LONG InterlockedCompareExchange(LONG volatile* destination, LONG exchange, LONG comparand)

@@ -24,3 +24,10 @@ void Sleep(DWORD milliseconds)
     while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
     }
 }
+
+ULONGLONG GetTickCount64()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<ULONGLONG>(now.tv_sec) * 1000 + static_cast<ULONGLONG>(now.tv_nsec) / 1000000;
+}

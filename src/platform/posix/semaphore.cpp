@@ -1,5 +1,6 @@
 // CreateSemaphoreW, ReleaseSemaphore and WaitForSingleObject.
 #include "handle_table.h"
+#include "object_names.h"
 #include "semaphore_counter.h"
 #include "shared_semaphore_segment.h"
 
@@ -34,37 +35,6 @@ public:
 private:
     std::unique_ptr<SharedSemaphoreSegment> segment_;
 };
-
-constexpr std::u16string_view kLocalPrefix = u"Local\\";
-constexpr std::u16string_view kGlobalPrefix = u"Global\\";
-constexpr std::u16string_view kSessionPrefix = u"Session\\";
-
-// The length of a "Session\<number>\" prefix at the start of the name, or 0.
-std::size_t SessionPrefixLength(std::u16string_view name)
-{
-    if (!name.starts_with(kSessionPrefix))
-        return 0;
-    std::size_t end = kSessionPrefix.size();
-    while (end < name.size() && name[end] >= u'0' && name[end] <= u'9')
-        ++end;
-    return end > kSessionPrefix.size() && end < name.size() && name[end] == u'\\' ? end + 1 : 0;
-}
-
-// The name within the machine's namespace, or the error code Windows gives for the name.
-// The namespace prefixes are case-sensitive. In one session an unprefixed name and a
-// "Local\" name are the same object; "Global\" and "Session\<n>\" names are kept apart.
-// Any other backslash names an object directory, which does not exist.
-DWORD NormaliseName(std::u16string_view& name)
-{
-    if (name.starts_with(u'\\'))
-        return ERROR_BAD_PATHNAME;
-    if (name.starts_with(kLocalPrefix))
-        name.remove_prefix(kLocalPrefix.size());
-    std::size_t prefix = name.starts_with(kGlobalPrefix) ? kGlobalPrefix.size() : SessionPrefixLength(name);
-    if (name.find(u'\\', prefix) != std::u16string_view::npos)
-        return ERROR_PATH_NOT_FOUND;
-    return ERROR_SUCCESS;
-}
 
 HANDLE Publish(std::shared_ptr<KernelObject> object, DWORD successError)
 {

@@ -21,7 +21,7 @@
 namespace korvo::posix {
 
 struct SharedSemaphoreSegment::Layout {
-    static constexpr std::uint32_t kMagic = 0x4B534D32; // "KSM2"
+    static constexpr std::uint32_t kMagic = 0x4B534D33; // "KSM3"
     static constexpr int kMaxOpeners = 256;
 
     struct Opener {
@@ -32,20 +32,28 @@ struct SharedSemaphoreSegment::Layout {
 
     std::uint32_t magic;
     std::uint32_t headerSize;
+    Kind kind;
+    std::uint32_t sectionBytes;
     SemaphoreCounter counter;
     Opener openers[kMaxOpeners];
     std::uint32_t nameLength;
 
     char16_t* Name() { return reinterpret_cast<char16_t*>(this + 1); }
-    static std::size_t SizeFor(std::u16string_view name)
+    // A section's bytes follow the name, 16-byte aligned.
+    static std::size_t SectionOffset(std::u16string_view name)
     {
-        return sizeof(Layout) + name.size() * sizeof(char16_t);
+        return (sizeof(Layout) + name.size() * sizeof(char16_t) + 15) & ~std::size_t{15};
+    }
+    static std::size_t SizeFor(std::u16string_view name, std::size_t sectionBytes)
+    {
+        return SectionOffset(name) + sectionBytes;
     }
 };
 
 namespace {
 
 using Layout = SharedSemaphoreSegment::Layout;
+using Kind = SharedSemaphoreSegment::Kind;
 
 std::string SegmentNameFor(std::u16string_view name)
 {
@@ -145,11 +153,15 @@ bool RegisterOpener(Layout& layout)
     return false;
 }
 
-void InitialiseLayout(Layout& layout, std::u16string_view name, LONG initialCount, LONG maximumCount)
+void InitialiseLayout(Layout& layout, std::u16string_view name, Kind kind, std::size_t sectionBytes,
+                      LONG initialCount, LONG maximumCount)
 {
     layout = {};
     layout.headerSize = sizeof(Layout);
+    layout.kind = kind;
+    layout.sectionBytes = static_cast<std::uint32_t>(sectionBytes);
     layout.counter = {initialCount, maximumCount};
+    std::memset(reinterpret_cast<char*>(&layout) + Layout::SectionOffset(name), 0, sectionBytes);
     layout.nameLength = static_cast<std::uint32_t>(name.size());
     std::copy(name.begin(), name.end(), layout.Name());
     __atomic_store_n(&layout.magic, Layout::kMagic, __ATOMIC_SEQ_CST);
@@ -157,7 +169,7 @@ void InitialiseLayout(Layout& layout, std::u16string_view name, LONG initialCoun
 
 bool HoldsName(Layout& layout, std::size_t mappedSize, std::u16string_view name)
 {
-    return layout.headerSize == sizeof(Layout) && mappedSize == Layout::SizeFor(name) &&
+    return layout.headerSize == sizeof(Layout) && mappedSize == Layout::SizeFor(name, layout.sectionBytes) &&
            layout.nameLength == name.size() &&
            std::u16string_view(layout.Name(), layout.nameLength) == name;
 }
@@ -193,6 +205,20 @@ std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::Open(std::u16str
                                                                      LONG maximumCount,
                                                                      bool& alreadyExisted)
 {
+    return OpenKind(name, Kind::Semaphore, 0, initialCount, maximumCount, alreadyExisted);
+}
+
+std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::OpenSection(std::u16string_view name,
+                                                                            std::size_t bytes,
+                                                                            bool& alreadyExisted)
+{
+    return OpenKind(name, Kind::Section, bytes, 0, 0, alreadyExisted);
+}
+
+std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::OpenKind(std::u16string_view name, Kind kind,
+                                                                         std::size_t bytes, LONG initialCount,
+                                                                         LONG maximumCount, bool& alreadyExisted)
+{
     std::string segmentName = SegmentNameFor(name);
     const int descriptor = OpenLinkedSegment(segmentName);
     if (descriptor == -1) {
@@ -209,31 +235,40 @@ std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::Open(std::u16str
     struct stat status {};
     if (fstat(descriptor, &status) == -1)
         return fail(Win32ErrorFromErrno(errno));
-    const std::size_t size = Layout::SizeFor(name);
     const bool fresh = status.st_size == 0;
+    // An existing object keeps the size it was made with.
+    const std::size_t size = fresh ? Layout::SizeFor(name, bytes) : static_cast<std::size_t>(status.st_size);
     if (fresh && ftruncate(descriptor, static_cast<off_t>(size)) == -1)
         return fail(Win32ErrorFromErrno(errno));
-    if (!fresh && static_cast<std::size_t>(status.st_size) != size)
-        return fail(ERROR_INVALID_HANDLE); // another name with the same hash
+    if (size < sizeof(Layout))
+        return fail(ERROR_INVALID_HANDLE);
     void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
     if (mapped == MAP_FAILED)
         return fail(Win32ErrorFromErrno(errno));
     auto* layout = static_cast<Layout*>(mapped);
+    auto unmapAndFail = [&](DWORD error) {
+        munmap(mapped, size);
+        return fail(error);
+    };
 
     // A creator that died before finishing left no magic: the object never existed.
-    if (layout->magic != Layout::kMagic)
-        InitialiseLayout(*layout, name, initialCount, maximumCount);
-    if (!HoldsName(*layout, size, name)) {
-        munmap(mapped, size);
-        return fail(ERROR_INVALID_HANDLE);
+    if (layout->magic != Layout::kMagic) {
+        if (size != Layout::SizeFor(name, bytes))
+            return unmapAndFail(ERROR_INVALID_HANDLE);
+        InitialiseLayout(*layout, name, kind, bytes, initialCount, maximumCount);
     }
+    if (!HoldsName(*layout, size, name))
+        return unmapAndFail(ERROR_INVALID_HANDLE); // another name with the same hash
     alreadyExisted = PruneDeadOpeners(*layout) != 0;
-    if (!alreadyExisted)
-        InitialiseLayout(*layout, name, initialCount, maximumCount);
-    if (!RegisterOpener(*layout)) {
-        munmap(mapped, size);
-        return fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (!alreadyExisted) {
+        if (size != Layout::SizeFor(name, bytes))
+            return unmapAndFail(ERROR_INVALID_HANDLE); // left over at another size
+        InitialiseLayout(*layout, name, kind, bytes, initialCount, maximumCount);
     }
+    if (layout->kind != kind)
+        return unmapAndFail(ERROR_INVALID_HANDLE); // the name belongs to an object of another kind
+    if (!RegisterOpener(*layout))
+        return unmapAndFail(ERROR_NOT_ENOUGH_MEMORY);
     flock(descriptor, LOCK_UN);
     return std::unique_ptr<SharedSemaphoreSegment>(
         new SharedSemaphoreSegment(descriptor, layout, size, std::move(segmentName)));
@@ -259,5 +294,13 @@ SharedSemaphoreSegment::~SharedSemaphoreSegment()
 }
 
 SemaphoreCounter& SharedSemaphoreSegment::Counter() { return layout_->counter; }
+
+void* SharedSemaphoreSegment::SectionBytes()
+{
+    return reinterpret_cast<char*>(layout_) +
+           Layout::SectionOffset(std::u16string_view(layout_->Name(), layout_->nameLength));
+}
+
+std::size_t SharedSemaphoreSegment::SectionSize() const { return layout_->sectionBytes; }
 
 } // namespace korvo::posix
