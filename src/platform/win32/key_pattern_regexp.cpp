@@ -12,12 +12,10 @@
 
 namespace korvo {
 
-namespace {
-
-constexpr CLSID kClsidRegExp = {0x3F4DACA4, 0x160D, 0x11D2, {0xA8, 0xE9, 0x00, 0x10, 0x4B, 0x36, 0x5C, 0x9F}};
-constexpr IID kIidIRegExp = {0x3F4DACA0, 0x160D, 0x11D2, {0xA8, 0xE9, 0x00, 0x10, 0x4B, 0x36, 0x5C, 0x9F}};
-
-// The component's dual interface; no platform header declares it.
+// The component's dual interface; no platform header declares it. It must keep external
+// linkage: inside an anonymous namespace the compiler may assume it sees every class that
+// implements it, finds none, and turns each call through it into a call of the pure-virtual
+// stub (g++ -O2 devirtualisation), while the only implementation lives in the component.
 struct IRegExp : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Pattern(BSTR* pattern) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Pattern(BSTR pattern) = 0;
@@ -29,6 +27,11 @@ struct IRegExp : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Test(BSTR source, VARIANT_BOOL* matched) = 0;
     virtual HRESULT STDMETHODCALLTYPE Replace(BSTR source, BSTR replacement, BSTR* result) = 0;
 };
+
+namespace {
+
+constexpr CLSID kClsidRegExp = {0x3F4DACA4, 0x160D, 0x11D2, {0xA8, 0xE9, 0x00, 0x10, 0x4B, 0x36, 0x5C, 0x9F}};
+constexpr IID kIidIRegExp = {0x3F4DACA0, 0x160D, 0x11D2, {0xA8, 0xE9, 0x00, 0x10, 0x4B, 0x36, 0x5C, 0x9F}};
 
 KeyTestResult FromTestResult(HRESULT result, VARIANT_BOOL matched) noexcept
 {
