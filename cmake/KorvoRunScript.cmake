@@ -1,14 +1,18 @@
 # Runs one script under cscript and judges it by exit code and the final "PASS" line.
-# Inputs: RUNNER (emulator command, "|"-separated, may be empty), SCRIPT, ARGS ("|"-separated).
+# Inputs: RUNNER (emulator command, "|"-separated, may be empty), HOST (default cscript), SCRIPT,
+# ARGS ("|"-separated).
 string(REPLACE "|" ";" runner "${RUNNER}")
 string(REPLACE "|" ";" args "${ARGS}")
 set(script "${SCRIPT}")
+if(NOT HOST)
+  set(HOST cscript)
+endif()
 if(runner AND script MATCHES "^/")
   # Under Wine a Unix path is drive Z:; cscript would read a leading "/" as one of its options.
   string(REPLACE "/" "\\" script "Z:${script}")
 endif()
 execute_process(
-  COMMAND ${runner} cscript //nologo ${script} ${args}
+  COMMAND ${runner} ${HOST} //nologo ${script} ${args}
   RESULT_VARIABLE rc
   OUTPUT_VARIABLE out
   ERROR_VARIABLE err

@@ -9,20 +9,53 @@
 #       imports system DLLs only; with EXPORTS, that it exports exactly these undecorated
 #       names, with ordinals 1..n in the given order.
 #   korvo_add_script_test(<name> SCRIPT <file.vbs|.js> [ARGS <args...>] [REGISTER <dll target>])
-#       A script run by the 64-bit script host (cscript) under the emulator; passes when the
+#       A script run by the script host (cscript) of the build's bitness under the emulator (the
+#       32-bit one from C:\windows\syswow64 for the i686 build); passes when the
 #       script quits with code 0 and its last output line is "PASS" (cscript ignores script
 #       errors, so the sentinel is the only reliable sign that the script ran to its end).
 #       REGISTER runs regsvr32 on the DLL once per ctest run before the first such script.
 #
 # KORVO_TESTS_RUNNABLE is ON when the built programs can run here: natively, on a Windows
-# host, or cross-compiled with an emulator (64-bit Wine). The i686 cross build has none:
-# its tests are built and inspected, never run.
+# host, or cross-compiled with an emulator (the 64-bit Wine; for the i686 build in its WoW64
+# mode). KORVO_WINE_ENVIRONMENT holds the emulator's NAME=VALUE settings, for the tests that
+# start Wine processes themselves (the session, the script runners).
 
 include(GoogleTest)
 
 if(CMAKE_HOST_WIN32)
   # The presets name Wine as emulator for Linux hosts; on Windows the programs run directly.
   set(CMAKE_CROSSCOMPILING_EMULATOR "")
+endif()
+
+# 32-bit programs run under the 64-bit Wine once Wine's own i386 DLLs are in WINEDLLPATH, for
+# every Wine process of the prefix from its creation on. ./run bootstrap fetches them
+# (tools/wine-i386-dlls); an emulator line with an empty WINEDLLPATH= gets their folder.
+if(WIN32 AND NOT CMAKE_HOST_WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
+  set(_emulator "")
+  foreach(arg IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
+    if(arg STREQUAL "WINEDLLPATH=")
+      execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-i386-dlls dir
+                      OUTPUT_VARIABLE _dll_dir OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE _rc)
+      if(NOT _rc EQUAL 0)
+        message(FATAL_ERROR "tools/wine-i386-dlls dir failed: install Wine (run ./run bootstrap)")
+      endif()
+      set(arg "WINEDLLPATH=${_dll_dir}")
+    endif()
+    if(arg MATCHES "^WINEDLLPATH=(.+)$")
+      if(NOT EXISTS "${CMAKE_MATCH_1}/i386-windows/ntdll.dll")
+        message(WARNING "No Wine i386 DLLs in ${CMAKE_MATCH_1}: the 32-bit tests cannot run until "
+                        "./run bootstrap (tools/wine-i386-dlls fetch) has fetched them")
+      endif()
+    endif()
+    list(APPEND _emulator "${arg}")
+  endforeach()
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${_emulator}")
+  set(KORVO_WINE_ENVIRONMENT "")
+  foreach(arg IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
+    if(arg MATCHES "^[A-Za-z_][A-Za-z0-9_]*=")
+      list(APPEND KORVO_WINE_ENVIRONMENT "${arg}")
+    endif()
+  endforeach()
 endif()
 
 if(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR OR (WIN32 AND CMAKE_HOST_WIN32))
@@ -49,8 +82,10 @@ if(WIN32 AND NOT CMAKE_HOST_WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
     set(_session ${PROJECT_SOURCE_DIR}/tools/wine-session)
     add_test(NAME wine_session.start COMMAND ${_session} fixture-start ${KORVO_WINEPREFIX})
     add_test(NAME wine_session.stop COMMAND ${_session} fixture-stop ${KORVO_WINEPREFIX})
-    set_tests_properties(wine_session.start PROPERTIES FIXTURES_SETUP wine_session LABELS wine)
-    set_tests_properties(wine_session.stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine)
+    set_tests_properties(wine_session.start PROPERTIES FIXTURES_SETUP wine_session LABELS wine
+                         ENVIRONMENT "${KORVO_WINE_ENVIRONMENT}")
+    set_tests_properties(wine_session.stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine
+                         ENVIRONMENT "${KORVO_WINE_ENVIRONMENT}")
   endif()
 endif()
 
@@ -108,7 +143,7 @@ endfunction()
 
 function(korvo_add_script_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "SCRIPT;REGISTER" "ARGS")
-  if(NOT WIN32 OR NOT KORVO_TESTS_RUNNABLE OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  if(NOT WIN32 OR NOT KORVO_TESTS_RUNNABLE)
     return()
   endif()
   if(CMAKE_HOST_WIN32)
@@ -116,12 +151,20 @@ function(korvo_add_script_test name)
   else()
     set(runner ${CMAKE_CROSSCOMPILING_EMULATOR})
   endif()
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND runner)
+    # The 64-bit Wine's plain "regsvr32"/"cscript" are its 64-bit tools.
+    set(regsvr32 "C:\\windows\\syswow64\\regsvr32.exe")
+    set(host "C:\\windows\\syswow64\\cscript.exe")
+  else()
+    set(regsvr32 regsvr32)
+    set(host cscript)
+  endif()
   set(fixtures ${KORVO_WINE_FIXTURE})
   if(ARG_REGISTER)
     # One registration of the server per ctest run, before the first script that needs it.
     set(register_test register.${ARG_REGISTER})
     if(NOT TEST ${register_test})
-      add_test(NAME ${register_test} COMMAND ${runner} regsvr32 /s $<TARGET_FILE:${ARG_REGISTER}>)
+      add_test(NAME ${register_test} COMMAND ${runner} ${regsvr32} /s $<TARGET_FILE:${ARG_REGISTER}>)
       set_tests_properties(${register_test} PROPERTIES FIXTURES_SETUP ${register_test} LABELS script)
       if(KORVO_WINE_FIXTURE)
         set_tests_properties(${register_test} PROPERTIES FIXTURES_REQUIRED ${KORVO_WINE_FIXTURE})
@@ -133,7 +176,7 @@ function(korvo_add_script_test name)
   string(REPLACE ";" "|" runner_arg "${runner}")
   string(REPLACE ";" "|" args_arg "${ARG_ARGS}")
   add_test(NAME script.${name}
-           COMMAND ${CMAKE_COMMAND} "-DRUNNER=${runner_arg}" "-DSCRIPT=${ARG_SCRIPT}" "-DARGS=${args_arg}"
+           COMMAND ${CMAKE_COMMAND} "-DRUNNER=${runner_arg}" "-DHOST=${host}" "-DSCRIPT=${ARG_SCRIPT}" "-DARGS=${args_arg}"
                    -P ${PROJECT_SOURCE_DIR}/cmake/KorvoRunScript.cmake
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(script.${name} PROPERTIES LABELS script)
