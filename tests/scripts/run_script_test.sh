@@ -4,7 +4,7 @@
 # line is "# script-result: <passed> passed, <failed> failed". The host exits 0 even when a
 # script dies half-way, so a missing or inconsistent final line fails the test.
 #
-#   run_script_test.sh [--arch x64|x86] [--dll <Korvod.dll>] <script.vbs|script.js>
+#   run_script_test.sh [--arch x64|x86] [--dll <Korvod.dll>] <script.vbs|script.js> [args...]
 #
 # --arch x86 runs the 32-bit regsvr32 and cscript from C:\windows\syswow64 (the 64-bit Wine's
 # WoW64 mode; WINEDLLPATH must name Wine's i386 DLLs), so the registration goes to the 32-bit
@@ -20,20 +20,22 @@ usage() { sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 wine64=${WINE64:-/usr/lib/wine/wine64}
 dll=${KORVO_DLL:-}
 arch=x64
-while (($# > 1)); do
+while [[ ${1:-} == --* ]]; do
+  (($# >= 2)) || usage
   case $1 in
     --arch) arch=$2; shift 2 ;;
     --dll) dll=$2; shift 2 ;;
     *) usage ;;
   esac
 done
-(($# == 1)) || usage
+(($# >= 1)) || usage
 case $arch in
   x64) regsvr32=regsvr32 host=cscript ;;
   x86) regsvr32='C:\windows\syswow64\regsvr32.exe' host='C:\windows\syswow64\cscript.exe' ;;
   *) usage ;;
 esac
 script=$1
+shift
 [[ -f $script ]] || { echo "run_script_test: no such script: $script" >&2; exit 2; }
 
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
@@ -65,7 +67,7 @@ register_once() {
 
 [[ -n $dll ]] && register_once
 
-output=$(timeout 120 "$wine64" "$host" //nologo "$(windows_path "$script")" </dev/null 2>&1)
+output=$(timeout 120 "$wine64" "$host" //nologo "$(windows_path "$script")" "$@" </dev/null 2>&1)
 rc=$?
 output=${output//$'\r'/}
 printf '%s\n' "$output"
