@@ -10,14 +10,46 @@
 #       names, with ordinals 1..n in the given order.
 #
 # KORVO_TESTS_RUNNABLE is ON when the built programs can run here: natively, on a Windows
-# host, or cross-compiled with an emulator (64-bit Wine). The i686 cross build has none:
-# its tests are built and inspected, never run.
+# host, or cross-compiled with an emulator (the 64-bit Wine; for the i686 build in its WoW64
+# mode). KORVO_WINE_ENVIRONMENT holds the emulator's NAME=VALUE settings, for the tests that
+# start Wine processes themselves (the session, the script runners).
 
 include(GoogleTest)
 
 if(CMAKE_HOST_WIN32)
   # The presets name Wine as emulator for Linux hosts; on Windows the programs run directly.
   set(CMAKE_CROSSCOMPILING_EMULATOR "")
+endif()
+
+# 32-bit programs run under the 64-bit Wine once Wine's own i386 DLLs are in WINEDLLPATH, for
+# every Wine process of the prefix from its creation on. ./run bootstrap fetches them
+# (tools/wine-i386-dlls); an emulator line with an empty WINEDLLPATH= gets their folder.
+if(WIN32 AND NOT CMAKE_HOST_WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
+  set(_emulator "")
+  foreach(arg IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
+    if(arg STREQUAL "WINEDLLPATH=")
+      execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-i386-dlls dir
+                      OUTPUT_VARIABLE _dll_dir OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE _rc)
+      if(NOT _rc EQUAL 0)
+        message(FATAL_ERROR "tools/wine-i386-dlls dir failed: install Wine (run ./run bootstrap)")
+      endif()
+      set(arg "WINEDLLPATH=${_dll_dir}")
+    endif()
+    if(arg MATCHES "^WINEDLLPATH=(.+)$")
+      if(NOT EXISTS "${CMAKE_MATCH_1}/i386-windows/ntdll.dll")
+        message(WARNING "No Wine i386 DLLs in ${CMAKE_MATCH_1}: the 32-bit tests cannot run until "
+                        "./run bootstrap (tools/wine-i386-dlls fetch) has fetched them")
+      endif()
+    endif()
+    list(APPEND _emulator "${arg}")
+  endforeach()
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${_emulator}")
+  set(KORVO_WINE_ENVIRONMENT "")
+  foreach(arg IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
+    if(arg MATCHES "^[A-Za-z_][A-Za-z0-9_]*=")
+      list(APPEND KORVO_WINE_ENVIRONMENT "${arg}")
+    endif()
+  endforeach()
 endif()
 
 if(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR OR (WIN32 AND CMAKE_HOST_WIN32))
@@ -44,8 +76,10 @@ if(WIN32 AND NOT CMAKE_HOST_WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
     set(_session ${PROJECT_SOURCE_DIR}/tools/wine-session)
     add_test(NAME wine_session.start COMMAND ${_session} fixture-start ${KORVO_WINEPREFIX})
     add_test(NAME wine_session.stop COMMAND ${_session} fixture-stop ${KORVO_WINEPREFIX})
-    set_tests_properties(wine_session.start PROPERTIES FIXTURES_SETUP wine_session LABELS wine)
-    set_tests_properties(wine_session.stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine)
+    set_tests_properties(wine_session.start PROPERTIES FIXTURES_SETUP wine_session LABELS wine
+                         ENVIRONMENT "${KORVO_WINE_ENVIRONMENT}")
+    set_tests_properties(wine_session.stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine
+                         ENVIRONMENT "${KORVO_WINE_ENVIRONMENT}")
   endif()
 endif()
 

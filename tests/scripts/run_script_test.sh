@@ -1,27 +1,43 @@
 #!/usr/bin/env bash
-# Runs one VBScript or JScript test under the 64-bit script host and judges it by its own
-# report. The test's check helpers (lib/check.vbs or lib/check.js) are put in front of it in
-# a composed copy in the working directory, which is what the host runs. Every check prints
-# "ok - <name>" or "not ok - <name>: ...", and the last line is
+# Runs one VBScript or JScript test under the script host of the given bitness and judges it
+# by its own report. The test's check helpers (lib/check.vbs or lib/check.js) are put in
+# front of it in a composed copy in the working directory, which is what the host runs.
+# Every check prints "ok - <name>" or "not ok - <name>: ...", and the last line is
 # "# script-result: <passed> passed, <failed> failed". The host exits 0 even when a script
 # dies half-way, so a missing or inconsistent final line fails the test.
 #
-#   run_script_test.sh [--dll <Korvod.dll>] <script.vbs|script.js>
+#   run_script_test.sh [--arch x64|x86] [--dll <Korvod.dll>] <script.vbs|script.js> [args...]
 #
+# --arch x86 runs the 32-bit regsvr32 and cscript from C:\windows\syswow64 (the 64-bit Wine's
+# WoW64 mode; WINEDLLPATH must name Wine's i386 DLLs), so the registration goes to the 32-bit
+# registry view; the default is the 64-bit tools.
 # Environment: WINEPREFIX (the prefix of the test session; default ~/.wine), WINE64 (default
 # /usr/lib/wine/wine64), KORVO_DLL (instead of --dll). With a DLL given, it is registered
 # with regsvr32 in that prefix once per build of the DLL (a stamp in the prefix remembers
 # which file was registered), under a lock so parallel tests register it only once.
 set -uo pipefail
 
+usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+
 wine64=${WINE64:-/usr/lib/wine/wine64}
 dll=${KORVO_DLL:-}
-if [[ ${1:-} == --dll ]]; then
-  dll=$2
-  shift 2
-fi
-(($# == 1)) || { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+arch=x64
+while [[ ${1:-} == --* ]]; do
+  (($# >= 2)) || usage
+  case $1 in
+    --arch) arch=$2; shift 2 ;;
+    --dll) dll=$2; shift 2 ;;
+    *) usage ;;
+  esac
+done
+(($# >= 1)) || usage
+case $arch in
+  x64) regsvr32=regsvr32 host=cscript ;;
+  x86) regsvr32='C:\windows\syswow64\regsvr32.exe' host='C:\windows\syswow64\cscript.exe' ;;
+  *) usage ;;
+esac
 script=$1
+shift
 [[ -f $script ]] || { echo "run_script_test: no such script: $script" >&2; exit 2; }
 
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
@@ -37,12 +53,12 @@ windows_path() {
 register_once() {
   [[ -f $dll ]] || { echo "run_script_test: DLL not found: $dll" >&2; exit 1; }
   mkdir -p "$WINEPREFIX"
-  local stamp=$WINEPREFIX/.korvo-registered want
+  local stamp=$WINEPREFIX/.korvo-registered-$arch want
   want=$(stat -c '%n %s %Y' "$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")")
   (
     flock 9
     if [[ ! -f $stamp || $(cat "$stamp") != "$want" ]]; then
-      if ! "$wine64" regsvr32 /s "$(windows_path "$dll")" </dev/null >/dev/null 2>&1; then
+      if ! "$wine64" "$regsvr32" /s "$(windows_path "$dll")" </dev/null >/dev/null 2>&1; then
         echo "run_script_test: regsvr32 failed for $dll" >&2
         exit 1
       fi
@@ -60,7 +76,7 @@ mkdir -p composed
 composed=composed/$(basename "$script")
 cat "$helpers" "$script" >"$composed"
 
-output=$(timeout 120 "$wine64" cscript //nologo "$(windows_path "$composed")" </dev/null 2>&1)
+output=$(timeout 120 "$wine64" "$host" //nologo "$(windows_path "$composed")" "$@" </dev/null 2>&1)
 rc=$?
 output=${output//$'\r'/}
 printf '%s\n' "$output"
