@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "com/identifiers.h"
+#include "errors/identifiers.h"
 
 namespace korvo::test {
 namespace {
