@@ -19,7 +19,10 @@ std::chrono::milliseconds ReconnectBackoff::delay() const noexcept
 void ReconnectBackoff::RecordFailure(Deadline now) noexcept
 {
     ++failures_;
-    next_attempt_ = now + delay();
+    // The clock counts finer than milliseconds: a delay beyond its range means never.
+    const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline::max() - now);
+    const std::chrono::milliseconds wait = delay();
+    next_attempt_ = wait >= room ? Deadline::max() : now + wait;
 }
 
 void ReconnectBackoff::RecordSuccess() noexcept

@@ -1,0 +1,13 @@
+// The largest single allocation of the test program since the last reset, through a
+// replacement of the global operator new: a parser that reserved what a hostile header
+// announces shows up here.
+#pragma once
+
+#include <cstddef>
+
+namespace korvo::test {
+
+void ResetLargestAllocation();
+std::size_t LargestAllocation();
+
+} // namespace korvo::test
