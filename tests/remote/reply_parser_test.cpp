@@ -225,6 +225,9 @@ TEST(ReplyParser, DefaultLimitsRejectHugeLengths)
 
 TEST(ReplyParser, AllocatesForTheBytesThatArrivedNotForTheLengthAnnounced)
 {
+    test::ResetLargestAllocation();
+    { const std::vector<char> probe(300000); }
+    ASSERT_GE(test::LargestAllocation(), 300000u) << "the allocation tracker is not in use";
     // Lengths within the default limits whose data never comes.
     for (const char* bytes : {"$60000000\r\nabc", "*1000000\r\n:1\r\n", "*1000\r\n*1000\r\n*1000\r\n"}) {
         test::ResetLargestAllocation();
