@@ -28,8 +28,21 @@ void PooledConnection::Release() noexcept
     pool_ = nullptr;
 }
 
+namespace {
+
+// A pool of no connections would only ever time out.
+PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
+{
+    if (settings.max_connections == 0)
+        settings.max_connections = 1;
+    return settings;
+}
+
+} // namespace
+
 ConnectionPool::ConnectionPool(ServerSettings server, PoolSettings pool) noexcept
-    : server_(std::move(server)), settings_(pool), backoff_(pool.first_retry_delay, pool.max_retry_delay)
+    : server_(std::move(server)), settings_(WithOneConnectionAtLeast(pool)),
+      backoff_(pool.first_retry_delay, pool.max_retry_delay)
 {
 }
 
