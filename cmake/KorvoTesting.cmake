@@ -1,9 +1,9 @@
 # Test helpers shared by every test area.
 #
-#   korvo_add_gtest(<target> SOURCES <files...> [LIBS <libs...>] [NO_MAIN] [LABELS <labels...>])
-#       A GoogleTest program; every TEST becomes one ctest entry. NO_MAIN links gtest without
-#       gtest_main, for programs that bring their own main(). Windows builds also get
-#       korvo_add_pe_check(<target>) for the program.
+#   korvo_add_gtest(<target> SOURCES <files...> [LIBS <libs...>] [NO_MAIN] [PREFIX <text>] [LABELS <labels...>])
+#       A GoogleTest program; every TEST becomes one ctest entry (named <text><Suite>.<Test>
+#       with PREFIX). NO_MAIN links gtest without gtest_main, for programs that bring their own
+#       main(). Windows builds also get korvo_add_pe_check(<target>) for the program.
 #   korvo_add_pe_check(<target> [EXPORTS <names...>])
 #       Windows builds only: checks that <target>'s file is PE32 (i686) or PE32+ (x86_64) and
 #       imports system DLLs only; with EXPORTS, that it exports exactly these undecorated
@@ -84,7 +84,7 @@ if(WIN32 AND NOT CMAKE_HOST_WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 function(korvo_add_gtest target)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "NO_MAIN" "" "SOURCES;LIBS;LABELS")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "NO_MAIN" "PREFIX" "SOURCES;LIBS;LABELS")
   if(NOT ARG_SOURCES)
     message(FATAL_ERROR "korvo_add_gtest(${target}): no SOURCES")
   endif()
@@ -105,6 +105,7 @@ function(korvo_add_gtest target)
     list(APPEND props FIXTURES_REQUIRED ${KORVO_WINE_FIXTURE})
   endif()
   gtest_discover_tests(${target}
+    TEST_PREFIX "${ARG_PREFIX}"
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}

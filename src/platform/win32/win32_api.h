@@ -7,6 +7,9 @@
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
 #endif
+// Winsock 2 must come before windows.h, which would otherwise pull in the old winsock.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>

@@ -1,0 +1,157 @@
+#include "remote/connection.h"
+
+#include <new>
+#include <utility>
+
+namespace korvo::remote {
+namespace {
+
+constexpr std::size_t kReceiveBufferSize = 16 * 1024;
+
+std::string_view TransportFailure(HRESULT code)
+{
+    if (code == socket_error::kTimedOut)
+        return "no reply within the operation time-out";
+    if (code == socket_error::kConnectionReset)
+        return "connection closed by the server";
+    return "connection failed";
+}
+
+} // namespace
+
+Status Connection::Open(const ServerSettings& settings) noexcept
+{
+    try {
+        Close();
+        endpoint_ = settings.host + ":" + std::to_string(settings.port);
+        operation_timeout_ = settings.operation_timeout;
+        parser_ = ReplyParser(settings.limits);
+        buffer_.resize(kReceiveBufferSize);
+
+        const HRESULT connected =
+            ConnectTcp(settings.host, settings.port, DeadlineAfter(settings.connect_timeout), socket_);
+        if (FAILED(connected))
+            return Failure(connected, connected == socket_error::kTimedOut ? "no connection within the connect time-out"
+                                                                          : "cannot connect");
+
+        const bool authenticate = !settings.password.empty() || !settings.user.empty();
+        const bool select = settings.database != 0;
+        Request handshake;
+        const std::string database = std::to_string(settings.database);
+        HRESULT added = S_OK;
+        if (authenticate && settings.user.empty())
+            added = handshake.Add({"AUTH", settings.password});
+        else if (authenticate)
+            added = handshake.Add({"AUTH", settings.user, settings.password});
+        if (SUCCEEDED(added) && select)
+            added = handshake.Add({"SELECT", database});
+        if (FAILED(added)) {
+            Close();
+            return {added, {}};
+        }
+        if (handshake.command_count() == 0)
+            return {};
+        std::vector<Reply> replies;
+        Status status = Execute(handshake, replies);
+        if (!status.ok())
+            return status;
+        return Check(replies, authenticate, select);
+    } catch (const std::bad_alloc&) {
+        Close();
+        return {E_OUTOFMEMORY, {}};
+    }
+}
+
+Status Connection::Check(const std::vector<Reply>& replies, bool authenticated, bool selected)
+{
+    std::size_t next = 0;
+    if (authenticated && replies[next++].IsError()) {
+        Close();
+        return {kAuthenticationFailed, replies[0].text};
+    }
+    if (selected && replies[next].IsError()) {
+        Close();
+        return {kDatabaseRejected, replies[next].text};
+    }
+    return {};
+}
+
+Status Connection::Execute(const Request& request, std::vector<Reply>& replies) noexcept
+{
+    try {
+        replies.clear();
+        if (IsBroken())
+            return Failure(socket_error::kNotConnected, "connection not open");
+        replies.reserve(request.command_count());
+        const Deadline deadline = DeadlineAfter(operation_timeout_);
+        const HRESULT sent = SendAll(socket_, request.bytes(), deadline);
+        if (FAILED(sent))
+            return Failure(sent, sent == socket_error::kTimedOut ? "request not sent within the operation time-out"
+                                                                 : TransportFailure(sent));
+        while (replies.size() < request.command_count()) {
+            Reply reply;
+            Status status = ReadReply(deadline, reply);
+            if (!status.ok()) {
+                replies.clear();
+                return status;
+            }
+            replies.push_back(std::move(reply));
+        }
+        // Bytes beyond the replies asked for: the server is out of step with us.
+        if (buffered_begin_ != buffered_end_)
+            Close();
+        return {};
+    } catch (const std::bad_alloc&) {
+        Close();
+        replies.clear();
+        return {E_OUTOFMEMORY, {}};
+    }
+}
+
+Status Connection::ReadReply(Deadline deadline, Reply& reply)
+{
+    for (;;) {
+        if (buffered_begin_ != buffered_end_) {
+            std::string_view input(buffer_.data() + buffered_begin_, buffered_end_ - buffered_begin_);
+            const ParseStatus parsed = parser_.Feed(input);
+            buffered_begin_ = buffered_end_ - input.size();
+            if (parsed == ParseStatus::kComplete) {
+                reply = parser_.TakeReply();
+                return {};
+            }
+            if (parsed == ParseStatus::kOutOfMemory) {
+                Close();
+                return {E_OUTOFMEMORY, {}};
+            }
+            if (parsed == ParseStatus::kProtocolError)
+                return Failure(kProtocolError, parser_.error());
+        }
+        buffered_begin_ = buffered_end_ = 0;
+        std::size_t received = 0;
+        const HRESULT got = ReceiveSome(socket_, buffer_, deadline, received);
+        if (FAILED(got))
+            return Failure(got, TransportFailure(got));
+        buffered_end_ = received;
+    }
+}
+
+Status Connection::Failure(HRESULT code, std::string_view what)
+{
+    Close();
+    Status status{code, {}};
+    try {
+        status.text.append("server ").append(endpoint_).append(": ").append(what);
+    } catch (const std::bad_alloc&) {
+        status.text.clear();
+    }
+    return status;
+}
+
+void Connection::Close() noexcept
+{
+    socket_.Close();
+    parser_.Reset();
+    buffered_begin_ = buffered_end_ = 0;
+}
+
+} // namespace korvo::remote

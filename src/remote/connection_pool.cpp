@@ -1,0 +1,148 @@
+#include "remote/connection_pool.h"
+
+#include <new>
+#include <string>
+#include <utility>
+
+namespace korvo::remote {
+
+PooledConnection::PooledConnection(PooledConnection&& other) noexcept
+    : pool_(std::exchange(other.pool_, nullptr)), connection_(std::move(other.connection_))
+{
+}
+
+PooledConnection& PooledConnection::operator=(PooledConnection&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        pool_ = std::exchange(other.pool_, nullptr);
+        connection_ = std::move(other.connection_);
+    }
+    return *this;
+}
+
+void PooledConnection::Release() noexcept
+{
+    if (connection_)
+        pool_->Return(std::move(connection_));
+    pool_ = nullptr;
+}
+
+namespace {
+
+// A pool of no connections would only ever time out.
+PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
+{
+    if (settings.max_connections == 0)
+        settings.max_connections = 1;
+    return settings;
+}
+
+} // namespace
+
+ConnectionPool::ConnectionPool(ServerSettings server, PoolSettings pool) noexcept
+    : server_(std::move(server)), settings_(WithOneConnectionAtLeast(pool)),
+      backoff_(pool.first_retry_delay, pool.max_retry_delay)
+{
+}
+
+ConnectionPool::~ConnectionPool() = default;
+
+Status ConnectionPool::Execute(const Request& request, std::vector<Reply>& replies) noexcept
+{
+    replies.clear();
+    PooledConnection lease;
+    Status status = Acquire(lease);
+    if (!status.ok())
+        return status;
+    return lease->Execute(request, replies);
+}
+
+Status ConnectionPool::Acquire(PooledConnection& lease) noexcept
+{
+    lease.Release();
+    try {
+        const Deadline deadline = DeadlineAfter(server_.operation_timeout);
+        std::unique_lock lock(mutex_);
+        // Room for every connection that can exist, so that Return never allocates.
+        idle_.reserve(settings_.max_connections);
+        for (;;) {
+            if (std::unique_ptr<Connection> idle = TakeIdle()) {
+                lease = PooledConnection(this, std::move(idle));
+                return {};
+            }
+            if (open_ < settings_.max_connections)
+                return Connect(lock, lease);
+            if (returned_.wait_until(lock, deadline) == std::cv_status::timeout && idle_.empty() &&
+                open_ >= settings_.max_connections)
+                return {socket_error::kTimedOut, "no free connection to the server within the operation time-out"};
+        }
+    } catch (const std::bad_alloc&) {
+        return {E_OUTOFMEMORY, {}};
+    } catch (...) {
+        return {E_FAIL, {}};
+    }
+}
+
+std::unique_ptr<Connection> ConnectionPool::TakeIdle()
+{
+    while (!idle_.empty()) {
+        std::unique_ptr<Connection> connection = std::move(idle_.back());
+        idle_.pop_back();
+        if (connection->IsUsable())
+            return connection;
+        --open_; // closed by the server while idle (a restart, an idle time-out)
+    }
+    return nullptr;
+}
+
+// Opens a new connection outside the lock; called with the lock held and a free slot.
+Status ConnectionPool::Connect(std::unique_lock<std::mutex>& lock, PooledConnection& lease)
+{
+    const Deadline now = std::chrono::steady_clock::now();
+    const bool probe = backoff_.failing();
+    if (probe && (probing_ || now < backoff_.next_attempt()))
+        return HeldBack(now);
+    auto connection = std::make_unique<Connection>();
+    ++open_;
+    probing_ = probe;
+    lock.unlock();
+    Status status = connection->Open(server_);
+    lock.lock();
+    if (probe)
+        probing_ = false;
+    if (status.ok()) {
+        backoff_.RecordSuccess();
+        lease = PooledConnection(this, std::move(connection));
+        return status;
+    }
+    --open_;
+    // Attempts that were already under way when the first failure came count as that one.
+    if (probe || !backoff_.failing())
+        backoff_.RecordFailure(std::chrono::steady_clock::now());
+    last_failure_ = status;
+    returned_.notify_one();
+    return status;
+}
+
+Status ConnectionPool::HeldBack(Deadline now) const
+{
+    Status status = last_failure_;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(backoff_.next_attempt() - now).count();
+    status.text += probing_ ? " (reconnecting)" : " (next attempt in " + std::to_string(wait) + " ms)";
+    return status;
+}
+
+void ConnectionPool::Return(std::unique_ptr<Connection> connection) noexcept
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (connection->IsBroken())
+            --open_;
+        else
+            idle_.push_back(std::move(connection));
+    }
+    returned_.notify_one();
+}
+
+} // namespace korvo::remote

@@ -1,0 +1,81 @@
+// Incremental parser of the server's replies. It takes bytes as they arrive, in pieces of
+// any size, and never trusts a length from the wire beyond its limits: a declared length is
+// checked before anything is allocated for it, and memory grows with the bytes that actually
+// arrived, not with what a header announces.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "remote/reply.h"
+
+namespace korvo::remote {
+
+struct ReplyLimits {
+    std::size_t max_line_length = 64 * 1024;         // a simple string, error, integer or length line
+    std::size_t max_bulk_length = 64 * 1024 * 1024;  // one bulk string
+    std::size_t max_array_length = 1024 * 1024;      // the elements of one array
+    std::size_t max_elements = 4 * 1024 * 1024;      // the elements of one reply, all levels together
+    std::size_t max_depth = 16;                      // arrays inside arrays
+    std::size_t max_reply_bytes = 256 * 1024 * 1024; // the wire bytes of one reply
+};
+
+enum class ParseStatus {
+    kNeedMore,      // every byte given was consumed and the reply is not complete yet
+    kComplete,      // one reply is complete: TakeReply has it
+    kProtocolError, // not a valid reply, or beyond a limit: error() says which
+    kOutOfMemory,
+};
+
+class ReplyParser {
+public:
+    explicit ReplyParser(const ReplyLimits& limits = {}) noexcept : limits_(limits) {}
+
+    // Consumes bytes from the front of input up to the end of one reply; on kComplete, input
+    // keeps what follows it (the next reply of a pipeline). After an error every further call
+    // returns the same status until Reset.
+    ParseStatus Feed(std::string_view& input) noexcept;
+
+    // The completed reply; the parser then starts on the next one.
+    Reply TakeReply() noexcept;
+
+    // Why parsing failed; null while it has not.
+    const char* error() const noexcept { return error_; }
+
+    void Reset() noexcept;
+
+private:
+    enum class Stage { kLine, kBulkBody, kBulkEnd, kFailed };
+    enum class Step { kContinue, kComplete, kFailed };
+    struct Frame {
+        Reply array;
+        std::size_t expected = 0;
+    };
+
+    Step ConsumeLine(std::string_view& input);
+    Step ConsumeBulkBody(std::string_view& input);
+    Step ConsumeBulkEnd(std::string_view& input);
+    Step StartValue(std::string_view line);
+    Step StartBulk(std::string_view length);
+    Step StartArray(std::string_view length);
+    Step FinishValue(Reply value);
+    bool Spend(std::size_t bytes) noexcept;
+    Step Fail(const char* why, ParseStatus status = ParseStatus::kProtocolError) noexcept;
+
+    ReplyLimits limits_;
+    Stage stage_ = Stage::kLine;
+    std::string line_;
+    std::string bulk_;
+    std::size_t bulk_left_ = 0;
+    std::size_t bulk_end_seen_ = 0; // bytes of the CRLF after a bulk body
+    std::vector<Frame> open_arrays_;
+    std::size_t elements_ = 0;
+    std::size_t reply_bytes_ = 0;
+    Reply reply_;
+    ParseStatus failure_ = ParseStatus::kProtocolError;
+    const char* error_ = nullptr;
+};
+
+} // namespace korvo::remote

@@ -1,0 +1,33 @@
+// How to reach one server and how long to wait for it.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "remote/reply_parser.h"
+
+namespace korvo::remote {
+
+struct ServerSettings {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 6379;
+    std::string user;     // with a password: AUTH user password (an ACL user)
+    std::string password; // alone: AUTH password (the default user); neither: no AUTH
+    std::uint32_t database = 0; // SELECTed on connect unless 0
+    std::chrono::milliseconds connect_timeout{2000};
+    // One bound for a whole request: sending it and reading every reply.
+    std::chrono::milliseconds operation_timeout{2000};
+    ReplyLimits limits;
+};
+
+struct PoolSettings {
+    std::size_t max_connections = 8;
+    // After a failed connect the pool waits this long before the next attempt, doubling the
+    // wait with each further failure up to the maximum.
+    std::chrono::milliseconds first_retry_delay{100};
+    std::chrono::milliseconds max_retry_delay{5000};
+};
+
+} // namespace korvo::remote
