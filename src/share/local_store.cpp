@@ -40,17 +40,51 @@ HRESULT CopyIn(const VARIANT& value, UniqueVariant& item) noexcept
     return FAILED(copied) ? ReportCopyFailure(copied) : S_OK;
 }
 
-// Add's rules on a container the caller works on inside the section.
+// The types whose variant copy is a plain copy of the value (a string duplicated): a value
+// of these read from a file can be moved into its entry with the same result.
+bool CopiesAsItIs(VARTYPE type) noexcept
+{
+    switch (type) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Add's rules on a container the caller works on inside the section: one lookup, then the
+// refusal of a present key in unique mode, the copy of the caller's value, the insertion.
 HRESULT AddEntry(ItemMap& items, KeyView key, const VARIANT& item, bool uniqueKeys)
 {
-    if (uniqueKeys && items.Count(key) > 0) {
+    const ItemMap::Place place = items.PlaceFor(key);
+    if (uniqueKeys && place.present) {
         return ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
     }
     UniqueVariant newItem;
     if (const HRESULT copied = CopyIn(item, newItem); FAILED(copied)) {
         return copied;
     }
-    items.Insert(KeyText(key), std::move(newItem));
+    // The copy may have run an object's AddRef, which may have changed the store: then the
+    // insertion looks its place up again.
+    items.InsertAt(place, key, std::move(newItem));
     return S_OK;
 }
 
@@ -102,39 +136,41 @@ void LocalStore::Abandon() noexcept
 HRESULT LocalStore::GetItem(KeyView key, VARIANT& result) noexcept
 {
     return WithContainer([&](Call& call) -> HRESULT {
-        const auto [first, last] = call.items.KeyRange(key);
-        const auto count = static_cast<LONG>(std::distance(first, last));
-        if (count == 0) {
+        const ItemMap::Group group = call.items.FindGroup(key);
+        if (group.count == 0) {
             VariantInit(&result);
             return S_OK;
         }
-        if (count == 1) {
+        if (group.count == 1) {
             VariantInit(&result);
-            const HRESULT copied = VariantCopy(&result, &first->second);
+            const HRESULT copied = VariantCopy(&result, const_cast<VARIANT*>(&ItemMap::ItemAt(group.first)));
             return FAILED(copied) ? ReportCopyFailure(copied) : S_OK;
         }
-        return MakeItemArray(&result, first, count);
+        return MakeItemArray(&result, ItemMap::const_iterator(group.first), static_cast<LONG>(group.count));
     });
 }
 
 HRESULT LocalStore::PutItem(KeyView key, const VARIANT& value) noexcept
 {
     return WithContainer([&](Call& call) -> HRESULT {
-        const auto [first, last] = call.items.KeyRange(key);
-        const auto count = std::distance(first, last);
-        if (count >= 2) {
+        const ItemMap::Group group = call.items.FindGroup(key);
+        if (group.count >= 2) {
             return ReportError(KORVO_MSG_SEVERAL_VALUES, E_FAIL);
         }
         UniqueVariant newItem;
         if (const HRESULT copied = CopyIn(value, newItem); FAILED(copied)) {
             return copied;
         }
-        if (count == 1) {
+        if (group.count == 1) {
             // The entry keeps its key and place; its former item is released after the section.
-            call.items.ReplaceItem(first, std::move(newItem), call.removed);
-        } else {
-            call.items.Insert(KeyText(key), std::move(newItem));
+            call.removed.Reserve(1);
+            const ItemMap::Group again = call.items.FindGroup(key); // the copy may have run an AddRef
+            if (again.count == 1) {
+                call.items.ReplaceItem(again, std::move(newItem), call.removed);
+                return S_OK;
+            }
         }
+        call.items.Insert(key, std::move(newItem));
         return S_OK;
     });
 }
@@ -147,7 +183,7 @@ HRESULT LocalStore::Add(KeyView key, const VARIANT& item, bool uniqueKeys) noexc
 HRESULT LocalStore::Exists(KeyView key, bool& exists) noexcept
 {
     return WithContainer([&](Call& call) {
-        exists = call.items.Count(key) > 0;
+        exists = call.items.PlaceFor(key).present;
         return S_OK;
     });
 }
@@ -155,8 +191,7 @@ HRESULT LocalStore::Exists(KeyView key, bool& exists) noexcept
 HRESULT LocalStore::Remove(KeyView key) noexcept
 {
     return WithContainer([&](Call& call) {
-        const auto [first, last] = call.items.KeyRange(key);
-        call.items.Erase(first, last, call.removed);
+        call.items.Erase(call.items.FindGroup(key), call.removed);
         return S_OK;
     });
 }
@@ -164,7 +199,7 @@ HRESULT LocalStore::Remove(KeyView key) noexcept
 HRESULT LocalStore::Count(KeyView key, LONG& count) noexcept
 {
     return WithContainer([&](Call& call) {
-        count = call.items.Count(key);
+        count = static_cast<LONG>(call.items.FindGroup(key).count);
         return S_OK;
     });
 }
@@ -211,23 +246,25 @@ HRESULT LocalStore::RemoveAll(persist::KeyFilter& filter) noexcept
             return S_OK;
         }
         // Every key is tested before anything goes, so a key the pattern cannot be tested
-        // against leaves the store as it was. All items of a key go or stay together.
-        std::vector<ItemMap::iterator> matching;
+        // against leaves the store as it was.
+        std::vector<bool> matching;
+        matching.reserve(static_cast<std::size_t>(call.items.EntryCount()));
+        std::size_t matched = 0;
         GroupTest test(filter);
-        for (auto entry = call.items.begin(); entry != call.items.end(); ++entry) {
-            switch (test(entry->first.text)) {
+        for (const Entry& entry : call.items) {
+            switch (test(entry.key.view())) {
             case KeyTestResult::Failed:
                 return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
             case KeyTestResult::Match:
-                matching.push_back(entry);
+                matching.push_back(true);
+                ++matched;
                 break;
             case KeyTestResult::NoMatch:
+                matching.push_back(false);
                 break;
             }
         }
-        for (const auto entry : matching) {
-            call.items.Erase(entry, std::next(entry), call.removed);
-        }
+        call.items.EraseFlagged(matching, matched, call.removed);
         return S_OK;
     });
 }
@@ -236,14 +273,14 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
 {
     return WithContainer([&](Call& call) -> HRESULT {
         GroupTest test(filter);
-        for (const auto& [key, item] : call.items) {
-            switch (test(key.text)) {
+        for (const Entry& entry : call.items) {
+            switch (test(entry.key.view())) {
             case KeyTestResult::Failed:
                 return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
             case KeyTestResult::NoMatch:
                 continue;
             case KeyTestResult::Match:
-                persist::WriteRecord(records, key.text, item, saveEmpty);
+                persist::WriteRecord(records, entry.key.view(), entry.item, saveEmpty);
                 break;
             }
         }
@@ -254,10 +291,33 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
 HRESULT LocalStore::AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept
 {
     return WithContainer([&](Call& call) {
+        // Each record by Add's rules. A value that a variant copy takes as it is moves into the
+        // entry instead of being copied; any other goes through the copy, as Add's would. A
+        // record Add refuses is dropped and the load goes on, Add's message in the thread's
+        // error record (set once, for the last refusal, when no copy failed after it).
+        bool refused = false;
         for (persist::Record& record : records) {
-            // A record Add refuses, or that finds no memory, is dropped and the load goes on;
-            // a refusal has left Add's error record.
-            CallReturningHresult([&] { return AddEntry(call.items, record.key, *record.value.get(), uniqueKeys); });
+            const KeyView key = record.key;
+            const ItemMap::Place place = call.items.PlaceFor(key);
+            if (uniqueKeys && place.present) {
+                refused = true;
+                continue;
+            }
+            // A record that finds no memory is dropped like a refused one.
+            CallReturningHresult([&]() -> HRESULT {
+                if (CopiesAsItIs(V_VT(record.value.get()))) {
+                    call.items.InsertAt(place, key, std::move(record.value));
+                    return S_OK;
+                }
+                if (refused) {
+                    ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
+                    refused = false;
+                }
+                return AddEntry(call.items, key, *record.value.get(), false);
+            });
+        }
+        if (refused) {
+            ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
         }
         return S_OK;
     });
@@ -269,8 +329,8 @@ HRESULT LocalStore::Snapshot(VariantBlock& block) noexcept
         if (FAILED(block.Reserve(static_cast<std::size_t>(call.items.EntryCount())))) {
             return E_OUTOFMEMORY;
         }
-        for (const auto& entry : call.items) {
-            if (FAILED(block.Append(entry.second))) {
+        for (const Entry& entry : call.items) {
+            if (FAILED(block.Append(entry.item))) {
                 block.Clear();
                 return E_FAIL;
             }

@@ -1,7 +1,7 @@
 #include "store/item_map.h"
 
-#include <iterator>
-#include <vector>
+#include <algorithm>
+#include <limits>
 
 namespace korvo {
 
@@ -35,37 +35,27 @@ bool ItemHoldsObjects(const VARIANT& item) noexcept
 
 RemovedEntries::~RemovedEntries()
 {
-    for (auto& entry : entries_) {
-        ReleaseItem(entry.second);
+    for (VARIANT& item : items_) {
+        ReleaseItem(item);
     }
-    if (hasDisplacedItem_) {
-        ReleaseItem(displacedItem_);
-    }
-}
-
-void RemovedEntries::Take(EntryTree::node_type&& entry) noexcept
-{
-    // Sequence numbers are unique within a store, so the node always finds a place.
-    entries_.insert(entries_.end(), std::move(entry));
-}
-
-void RemovedEntries::TakeAll(EntryTree&& entries) noexcept
-{
-    if (entries_.empty()) {
-        entries_.swap(entries);
-    } else {
-        entries_.merge(entries);
+    for (auto at = all_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
+        ReleaseItem(EntryTree::At(at).item);
     }
 }
 
-void RemovedEntries::TakeItem(VARIANT& item) noexcept
+void RemovedEntries::Reserve(std::size_t count) { items_.reserve(items_.size() + count); }
+
+void RemovedEntries::TakeTree(EntryTree&& tree) noexcept
 {
-    if (hasDisplacedItem_) {
-        ReleaseItem(displacedItem_);
+    if (all_.size() == 0) {
+        all_ = std::move(tree);
+        return;
     }
-    displacedItem_ = item;
-    hasDisplacedItem_ = true;
-    V_VT(&item) = VT_EMPTY;
+    // A second tree in one call (never in practice): its items go now, its nodes with it.
+    for (auto at = tree.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
+        ReleaseItem(EntryTree::At(at).item);
+    }
+    EntryTree ended = std::move(tree);
 }
 
 ItemMap::~ItemMap()
@@ -74,106 +64,278 @@ ItemMap::~ItemMap()
     EraseAll(removed);
 }
 
-void ItemMap::UseMode(CompareMode mode) noexcept
+void ItemMap::UseMode(CompareMode mode)
 {
-    if (mode == this->mode()) {
+    if (mode != entries_.mode()) {
+        Rebuild(mode, false);
+    }
+}
+
+void ItemMap::Rebuild(CompareMode mode, bool renumber)
+{
+    // The entries are copied out by their bytes; the old tree gives them up only once the new
+    // one stands, so a failure leaves the container as it was.
+    std::vector<Entry> all;
+    all.reserve(entries_.size());
+    for (auto at = entries_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
+        all.push_back(EntryTree::At(at));
+    }
+    if (mode != entries_.mode()) {
+        // (key, sequence) under the new mode: the order inserting every entry anew in its
+        // original order would give.
+        std::sort(all.begin(), all.end(), [mode](const Entry& a, const Entry& b) {
+            const int order = CompareKeys(a.key.view(), b.key.view(), mode);
+            return order < 0 || (order == 0 && a.sequence < b.sequence);
+        });
+    }
+    std::uint32_t sequence = nextSequence_;
+    if (renumber) {
+        // Numbers in the order the entries were added, so groups keep their order.
+        std::vector<Entry*> byAge(all.size());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            byAge[i] = &all[i];
+        }
+        std::sort(byAge.begin(), byAge.end(), [](const Entry* a, const Entry* b) { return a->sequence < b->sequence; });
+        sequence = 1;
+        for (Entry* entry : byAge) {
+            entry->sequence = sequence++;
+        }
+    }
+    EntryTree rebuilt = EntryTree::Build(all, mode);
+    entries_.ForgetEntries();
+    entries_ = std::move(rebuilt);
+    nextSequence_ = sequence;
+    ++version_;
+    Recount();
+}
+
+void ItemMap::Recount() noexcept
+{
+    LONG groups = 0;
+    const Entry* previous = nullptr;
+    for (auto at = entries_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
+        const Entry& entry = EntryTree::At(at);
+        if (previous == nullptr || CompareKeys(previous->key.view(), entry.key.view(), entries_.mode()) != 0) {
+            ++groups;
+        }
+        previous = &entry;
+    }
+    distinctKeys_ = groups;
+    Counted();
+}
+
+void ItemMap::CompactIfSparse() noexcept
+{
+    constexpr std::size_t kLeafEntries = 32;
+    if (entries_.leafCount() > 8 && entries_.size() * 4 < entries_.leafCount() * kLeafEntries) {
+        try {
+            Rebuild(entries_.mode(), false);
+        } catch (...) {
+            // Sparse but sound: it stays as it is.
+        }
+    }
+}
+
+std::uint32_t ItemMap::TakeSequences(std::size_t count)
+{
+    if (count >= std::numeric_limits<std::uint32_t>::max() - nextSequence_) {
+        Rebuild(entries_.mode(), true);
+        if (count >= std::numeric_limits<std::uint32_t>::max() - nextSequence_) {
+            throw std::bad_alloc(); // more entries than sequence numbers: cannot be held
+        }
+    }
+    const std::uint32_t first = nextSequence_;
+    nextSequence_ += static_cast<std::uint32_t>(count);
+    return first;
+}
+
+ItemMap::Group ItemMap::FindGroup(KeyView key) const noexcept
+{
+    Group group;
+    auto at = entries_.Previous(EntryTree::Normalised(entries_.Seek(key, EntryTree::kBehindAll)));
+    while (at != EntryTree::End() && CompareKeys(EntryTree::At(at).key.view(), key, entries_.mode()) == 0) {
+        group.first = at;
+        ++group.count;
+        at = entries_.Previous(at);
+    }
+    return group;
+}
+
+ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
+{
+    Place result;
+    result.version = version_;
+    // A key behind every key (a Load of a file saved in order) needs only the last entry.
+    const auto last = entries_.Previous(EntryTree::End());
+    if (last != EntryTree::End()) {
+        const int order = CompareKeys(EntryTree::At(last).key.view(), key, entries_.mode());
+        if (order <= 0) {
+            result.place = {last.leaf, last.index + 1};
+            result.present = order == 0;
+            return result;
+        }
+    }
+    result.place = entries_.Seek(key, EntryTree::kBehindAll);
+    const auto before = entries_.Previous(EntryTree::Normalised(result.place));
+    result.present =
+        before != EntryTree::End() && CompareKeys(EntryTree::At(before).key.view(), key, entries_.mode()) == 0;
+    return result;
+}
+
+void ItemMap::InsertAt(const Place& place, KeyView key, UniqueVariant&& item)
+{
+    StoredKey stored = StoredKey::Of(key);
+    try {
+        const std::uint64_t versionBefore = version_;
+        const std::uint32_t sequence = TakeSequences(1);
+        const Entry entry{stored, sequence, *item.get()};
+        if (place.version == version_ && versionBefore == version_) {
+            entries_.InsertAt(place.place, entry);
+        } else {
+            entries_.Insert(entry);
+        }
+    } catch (...) {
+        stored.Free();
+        throw;
+    }
+    VARIANT owned;
+    item.release(&owned); // the entry holds these bits now
+    ++version_;
+    if (!place.present) {
+        ++distinctKeys_;
+    }
+    CountObjects(owned, 1);
+    Counted();
+}
+
+void ItemMap::ReplaceItem(const Group& group, UniqueVariant&& item, RemovedEntries& removed) noexcept
+{
+    VARIANT& held = EntryTree::At(group.first).item;
+    CountObjects(held, -1);
+    removed.items().push_back(held); // within the room the caller made
+    item.release(&held);
+    CountObjects(held, 1);
+    ++version_;
+}
+
+void ItemMap::Erase(const Group& group, RemovedEntries& removed)
+{
+    if (group.count == 0) {
         return;
     }
-    // Moving the nodes allocates nothing; (key, sequence) gives the order that inserting
-    // every entry anew in its original order under the new mode would give.
-    EntryTree resorted{EntryOrder(mode)};
-    while (!entries_.empty()) {
-        resorted.insert(entries_.extract(entries_.begin()));
+    removed.Reserve(group.count);
+    auto at = group.first;
+    for (std::size_t i = 0; i < group.count; ++i, at = EntryTree::Next(at)) {
+        CountObjects(EntryTree::At(at).item, -1);
     }
-    entries_.swap(resorted);
-}
-
-LONG ItemMap::Count(KeyView key)
-{
-    const auto [first, last] = KeyRange(key);
-    return static_cast<LONG>(std::distance(first, last));
-}
-
-ItemMap::iterator ItemMap::Insert(KeyText key, UniqueVariant&& item)
-{
-    const auto inserted = entries_.emplace(EntryKey{std::move(key), nextSequence_}, VARIANT{}).first;
-    item.release(&inserted->second);
-    CountObjects(inserted->second, 1);
-    ++nextSequence_;
-    CountEntries();
-    return inserted;
-}
-
-void ItemMap::ReplaceItem(iterator entry, UniqueVariant&& item, RemovedEntries& removed) noexcept
-{
-    CountObjects(entry->second, -1);
-    removed.TakeItem(entry->second);
-    item.release(&entry->second);
-    CountObjects(entry->second, 1);
-}
-
-void ItemMap::Erase(iterator first, iterator last, RemovedEntries& removed) noexcept
-{
-    while (first != last) {
-        const auto next = std::next(first);
-        CountObjects(first->second, -1);
-        removed.Take(entries_.extract(first));
-        first = next;
-    }
-    CountEntries();
+    entries_.Erase(group.first, group.count, removed.items());
+    ++version_;
+    --distinctKeys_;
+    Counted();
+    CompactIfSparse();
 }
 
 void ItemMap::EraseAll(RemovedEntries& removed) noexcept
 {
-    // The emptied tree keeps ordering under the mode the container was sorted for.
-    const CompareMode sortedFor = mode();
-    removed.TakeAll(std::move(entries_));
-    EntryTree empty{EntryOrder(sortedFor)};
-    entries_.swap(empty);
-    CountEntries();
+    // The emptied tree keeps the mode it was ordered for.
+    removed.TakeTree(std::move(entries_));
+    ++version_;
+    distinctKeys_ = 0;
     objectItems_.store(0, std::memory_order_relaxed);
+    Counted();
 }
 
-void ItemMap::AbandonAll(RemovedEntries& removed) noexcept
+void ItemMap::EraseFlagged(const std::vector<bool>& flags, std::size_t flagged, RemovedEntries& removed)
 {
-    for (auto& entry : entries_) {
-        if (ItemHoldsObjects(entry.second)) {
-            V_VT(&entry.second) = VT_EMPTY; // given up, not released
+    if (flagged == 0) {
+        return;
+    }
+    removed.Reserve(flagged);
+    std::size_t ordinal = 0;
+    for (auto at = entries_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at), ++ordinal) {
+        if (flags[ordinal]) {
+            CountObjects(EntryTree::At(at).item, -1);
         }
     }
-    EraseAll(removed);
+    entries_.EraseFlagged(flags, removed.items());
+    ++version_;
+    Recount();
+    CompactIfSparse();
 }
 
 void ItemMap::Rename(KeyView key, KeyView newKey)
 {
-    const auto [groupBegin, groupEnd] = KeyRange(key);
-    const auto moving = static_cast<std::size_t>(std::distance(groupBegin, groupEnd));
-    if (moving == 0) {
+    const Group group = FindGroup(key);
+    if (group.count == 0) {
         return;
     }
-    // Every allocation happens before the first entry moves.
-    std::vector<KeyText> newTexts(moving, KeyText(newKey));
-
-    auto entry = groupBegin;
-    for (std::size_t i = 0; i < moving; ++i) {
-        // A renamed entry lands outside the group or, for an equivalent new key, behind its
-        // remaining entries, so the next `moving` entries from here are the former ones.
-        const auto next = std::next(entry);
-        auto node = entries_.extract(entry);
-        node.key().text = std::move(newTexts[i]);
-        node.key().sequence = nextSequence_++;
-        entries_.insert(std::move(node));
-        entry = next;
+    // Everything that may fail comes first: the new keys, room for the dropped entries, the
+    // sequence numbers. The new entries are inserted before the old ones go, and taken out
+    // again if an insertion fails, so the container is never left half renamed.
+    std::vector<VARIANT> items;
+    items.reserve(group.count);
+    std::vector<VARIANT> dropped;
+    dropped.reserve(group.count);
+    for (auto at = group.first; items.size() < group.count; at = EntryTree::Next(at)) {
+        items.push_back(EntryTree::At(at).item);
     }
+    std::vector<StoredKey> keys;
+    keys.reserve(group.count);
+    try {
+        for (std::size_t i = 0; i < group.count; ++i) {
+            keys.push_back(StoredKey::Of(newKey));
+        }
+    } catch (...) {
+        for (StoredKey& made : keys) {
+            made.Free();
+        }
+        throw;
+    }
+    const bool equivalent = CompareKeys(key, newKey, entries_.mode()) == 0;
+    const bool newKeyPresent = !equivalent && FindGroup(newKey).count > 0;
+    std::size_t inserted = 0;
+    std::uint32_t firstNew = 0;
+    try {
+        firstNew = TakeSequences(group.count);
+        for (; inserted < group.count; ++inserted) {
+            entries_.Insert(Entry{keys[inserted], firstNew + static_cast<std::uint32_t>(inserted), items[inserted]});
+        }
+    } catch (...) {
+        // The new entries stand at the end of the new key's group: out they go, their items
+        // staying with the old entries.
+        if (inserted > 0) {
+            const Group added = FindGroup(newKey);
+            auto first = added.first;
+            for (std::size_t skip = added.count - inserted; skip > 0; --skip) {
+                first = EntryTree::Next(first);
+            }
+            entries_.Erase(first, inserted, dropped);
+        }
+        for (std::size_t i = inserted; i < keys.size(); ++i) {
+            keys[i].Free();
+        }
+        ++version_;
+        throw;
+    }
+    // The old entries are the first of their key's group (before the new ones when the new
+    // key is equivalent); their items now belong to the new entries.
+    entries_.Erase(FindGroup(key).first, group.count, dropped);
+    ++version_;
+    if (!equivalent) {
+        distinctKeys_ += newKeyPresent ? -1 : 0;
+    }
+    Counted();
 }
 
-LONG ItemMap::DistinctKeyCount() const
+void ItemMap::AbandonAll(RemovedEntries& removed) noexcept
 {
-    LONG groups = 0;
-    for (auto entry = entries_.begin(); entry != entries_.end(); entry = NextGroup(entry)) {
-        ++groups;
+    for (auto at = entries_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
+        VARIANT& item = EntryTree::At(at).item;
+        if (ItemHoldsObjects(item)) {
+            V_VT(&item) = VT_EMPTY; // given up, not released
+        }
     }
-    return groups;
+    EraseAll(removed);
 }
 
 } // namespace korvo

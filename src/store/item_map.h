@@ -1,19 +1,24 @@
-// The ordered container of one store: entries of (key, item), keys ascending, the entries
-// of equivalent keys adjacent in the order they were inserted.
+// The ordered container of one store: entries of (key, item), keys ascending, the entries of
+// equivalent keys adjacent in the order they were inserted.
 //
 // Every entry carries an insertion sequence number, and the tree orders by (key, sequence),
 // so a new entry always lands behind its equals and the container can be re-sorted for
 // another compare mode into exactly the order that inserting its entries anew would give.
 // Items are variants owned by their entries; they are cleared only by ReleaseItem, and
-// entries that leave the store for good are moved into RemovedEntries so that their items
-// can be released after the store's critical section is left.
+// entries that leave the store for good hand their items to RemovedEntries so that they can
+// be released after the store's critical section is left.
+//
+// A lookup is one descent of the tree; a key's group is found by walking back from the place
+// behind it. The entry count, the number of distinct keys and the number of items that hold
+// objects are kept current by every change.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <map>
+#include <vector>
 
 #include "platform/unique_variant.h"
+#include "store/entry_tree.h"
 #include "store/key_compare.h"
 
 namespace korvo {
@@ -27,91 +32,97 @@ void ReleaseItem(VARIANT& item) noexcept;
 // that may hold them. A reference to a variant owns nothing and runs nothing.
 bool ItemHoldsObjects(const VARIANT& item) noexcept;
 
-struct EntryKey {
-    KeyText text;
-    std::uint64_t sequence = 0;
-};
-
-class EntryOrder {
-public:
-    using is_transparent = void;
-
-    explicit EntryOrder(CompareMode mode = CompareMode::Binary) noexcept : mode_(mode) {}
-
-    CompareMode mode() const noexcept { return mode_; }
-
-    bool operator()(const EntryKey& a, const EntryKey& b) const noexcept
-    {
-        const int order = CompareKeys(a.text, b.text, mode_);
-        return order < 0 || (order == 0 && a.sequence < b.sequence);
-    }
-    bool operator()(const EntryKey& a, KeyView b) const noexcept { return CompareKeys(a.text, b, mode_) < 0; }
-    bool operator()(KeyView a, const EntryKey& b) const noexcept { return CompareKeys(a, b.text, mode_) < 0; }
-
-private:
-    CompareMode mode_;
-};
-
-using EntryTree = std::map<EntryKey, VARIANT, EntryOrder>;
-
-// Entries taken out of a container; their items are released when this is destroyed.
+// Items taken out of a container; they are released when this is destroyed.
 class RemovedEntries {
 public:
-    RemovedEntries() = default;
+    RemovedEntries() noexcept : all_(CompareMode::Binary) {}
     RemovedEntries(const RemovedEntries&) = delete;
     RemovedEntries& operator=(const RemovedEntries&) = delete;
     ~RemovedEntries();
 
-    void Take(EntryTree::node_type&& entry) noexcept;
-    void TakeAll(EntryTree&& entries) noexcept;
-    // The item an entry held before it was given a new one.
-    void TakeItem(VARIANT& item) noexcept;
-
-    std::size_t size() const noexcept { return entries_.size() + (hasDisplacedItem_ ? 1 : 0); }
+    // Room for `count` more items, so that taking them allocates nothing. Throws
+    // std::bad_alloc before anything is taken.
+    void Reserve(std::size_t count);
+    std::vector<VARIANT>& items() noexcept { return items_; }
+    // A whole tree, emptied out of a container in one step.
+    void TakeTree(EntryTree&& tree) noexcept;
 
 private:
-    EntryTree entries_;
-    VARIANT displacedItem_{};
-    bool hasDisplacedItem_ = false;
+    std::vector<VARIANT> items_;
+    EntryTree all_;
 };
 
 class ItemMap {
 public:
-    using iterator = EntryTree::iterator;
-    using const_iterator = EntryTree::const_iterator;
+    class const_iterator {
+    public:
+        const_iterator() = default;
+        explicit const_iterator(EntryTree::Position position) noexcept : position_(position) {}
+        const Entry& operator*() const noexcept { return EntryTree::At(position_); }
+        const Entry* operator->() const noexcept { return &EntryTree::At(position_); }
+        const_iterator& operator++() noexcept
+        {
+            position_ = EntryTree::Next(position_);
+            return *this;
+        }
+        bool operator==(const const_iterator&) const = default;
+        EntryTree::Position position() const noexcept { return position_; }
 
-    ItemMap() = default;
+    private:
+        EntryTree::Position position_;
+    };
+
+    // The entries of one key: the first of them and how many there are.
+    struct Group {
+        EntryTree::Position first;
+        std::size_t count = 0;
+    };
+
+    // Where a new entry of a key goes, found by one descent, and whether the key is there.
+    struct Place {
+        EntryTree::Position place;
+        bool present = false;
+        std::uint64_t version = 0;
+    };
+
+    ItemMap() noexcept : entries_(CompareMode::Binary) {}
     ItemMap(const ItemMap&) = delete;
     ItemMap& operator=(const ItemMap&) = delete;
     // Releases every item still held.
     ~ItemMap();
 
     // Every operation calls this first, inside the store's critical section, with the
-    // compare mode it read at its start. Re-sorts a container ordered under the other mode.
-    void UseMode(CompareMode mode) noexcept;
-    CompareMode mode() const noexcept { return entries_.key_comp().mode(); }
+    // compare mode it read at its start. Re-sorts a container ordered under the other mode;
+    // throws std::bad_alloc, leaving the container as it was, when that needs memory it
+    // cannot have.
+    void UseMode(CompareMode mode);
+    CompareMode mode() const noexcept { return entries_.mode(); }
 
-    iterator begin() noexcept { return entries_.begin(); }
-    iterator end() noexcept { return entries_.end(); }
-    const_iterator begin() const noexcept { return entries_.begin(); }
-    const_iterator end() const noexcept { return entries_.end(); }
+    const_iterator begin() const noexcept { return const_iterator(entries_.Begin()); }
+    const_iterator end() const noexcept { return const_iterator(EntryTree::End()); }
 
-    iterator LowerBound(KeyView key) { return entries_.lower_bound(key); }
-    iterator UpperBound(KeyView key) { return entries_.upper_bound(key); }
-    std::pair<iterator, iterator> KeyRange(KeyView key) { return entries_.equal_range(key); }
-    LONG Count(KeyView key);
+    Group FindGroup(KeyView key) const noexcept;
+    Place PlaceFor(KeyView key) const noexcept;
+    static const VARIANT& ItemAt(EntryTree::Position position) noexcept { return EntryTree::At(position).item; }
 
-    // Adds an entry behind every entry of an equivalent key, which takes the item over.
-    // Throws std::bad_alloc before anything changes (the item stays with the caller) when no
-    // entry can be allocated.
-    iterator Insert(KeyText key, UniqueVariant&& item);
+    // Adds an entry behind every entry of an equivalent key, which takes the item over. With
+    // a place from PlaceFor (no change of the container since, or it is looked up again)
+    // the lookup is not repeated. Throws std::bad_alloc before anything changes (the item
+    // stays the caller's).
+    void Insert(KeyView key, UniqueVariant&& item) { InsertAt(PlaceFor(key), key, std::move(item)); }
+    void InsertAt(const Place& place, KeyView key, UniqueVariant&& item);
 
-    // Gives the entry a new item; the one it held goes to removed.
-    void ReplaceItem(iterator entry, UniqueVariant&& item, RemovedEntries& removed) noexcept;
+    // Gives a key's one entry a new item; the one it held goes to removed, which must have
+    // room for it.
+    void ReplaceItem(const Group& group, UniqueVariant&& item, RemovedEntries& removed) noexcept;
 
-    // Moves the entries of [first, last) into removed; their keys and items go with them.
-    void Erase(iterator first, iterator last, RemovedEntries& removed) noexcept;
+    // Removes a key's whole group; their items go to removed. Throws std::bad_alloc before
+    // anything changes.
+    void Erase(const Group& group, RemovedEntries& removed);
     void EraseAll(RemovedEntries& removed) noexcept;
+    // Removes the entries whose flag is set, flags in container order. Throws std::bad_alloc
+    // before anything changes.
+    void EraseFlagged(const std::vector<bool>& flags, std::size_t flagged, RemovedEntries& removed);
 
     // Gives the key's entries the new key text, behind the new key's existing entries,
     // keeping their items and their order. Throws std::bad_alloc before anything changes.
@@ -119,28 +130,33 @@ public:
 
     // Read without the store's critical section by ItemsCount and UniqueKeys put.
     LONG EntryCount() const noexcept { return entryCount_.load(std::memory_order_relaxed); }
+    LONG DistinctKeyCount() const noexcept { return distinctKeys_; }
     // How many items may run foreign code when they are cleared; read without the section.
     LONG ObjectItemCount() const noexcept { return objectItems_.load(std::memory_order_relaxed); }
     // Module stop in a process that goes on: empties the container, but items that may run
     // foreign code are given up without being cleared, since no foreign code may run while
     // the module is unloaded.
     void AbandonAll(RemovedEntries& removed) noexcept;
-    LONG DistinctKeyCount() const;
-
-    // The next entry of another key: the distinct-key walk visits each group's first entry.
-    const_iterator NextGroup(const_iterator entry) const { return entries_.upper_bound(KeyView(entry->first.text)); }
 
 private:
-    void CountEntries() noexcept { entryCount_.store(static_cast<LONG>(entries_.size()), std::memory_order_relaxed); }
+    // Builds the tree anew from its entries under `mode`, optionally numbering them afresh.
+    void Rebuild(CompareMode mode, bool renumber);
+    // After removals: a tree that has emptied out is built anew, full, when memory allows.
+    void CompactIfSparse() noexcept;
+    std::uint32_t TakeSequences(std::size_t count);
+    void Counted() noexcept { entryCount_.store(static_cast<LONG>(entries_.size()), std::memory_order_relaxed); }
     void CountObjects(const VARIANT& item, LONG change) noexcept
     {
         if (ItemHoldsObjects(item)) {
             objectItems_.fetch_add(change, std::memory_order_relaxed);
         }
     }
+    void Recount() noexcept;
 
     EntryTree entries_;
-    std::uint64_t nextSequence_ = 1;
+    std::uint32_t nextSequence_ = 1;
+    std::uint64_t version_ = 0;
+    LONG distinctKeys_ = 0;
     std::atomic<LONG> entryCount_{0};
     std::atomic<LONG> objectItems_{0};
 };

@@ -12,29 +12,10 @@
 '                 registered, except that creating by ProgID is reported, not checked (the ProgID
 '                 key is shared by both views and goes with either unregistration)
 '   unregistered  this host's view holds no class key and neither name makes an object
-Option Explicit
-
+' The check helpers (lib/check.vbs) are put in front of it by the test runner.
 Const kClassKey = "HKCR\CLSID\{FF1EDF26-F2EE-4BCF-A988-A8E26C1C12B5}\"
 Const kClassMoniker = "new:{FF1EDF26-F2EE-4BCF-A988-A8E26C1C12B5}"
 Const kProgId = "Korvo.Dictionary"
-
-Dim passed, failed
-passed = 0
-failed = 0
-
-Sub Report(name, ok, got, expected)
-    If ok Then
-        passed = passed + 1
-        WScript.Echo "ok - " & name
-    Else
-        failed = failed + 1
-        WScript.Echo "not ok - " & name & ": got " & got & " expected " & expected
-    End If
-End Sub
-
-Sub Check(name, got, expected)
-    Report name, CStr(got) = CStr(expected), """" & got & """", """" & expected & """"
-End Sub
 
 ' The default value of a key in this host's view, or "<absent>".
 Function RegistryText(path)
@@ -105,5 +86,4 @@ Case Else
     Report "known state", False, state, "registered, orphaned or unregistered"
 End Select
 
-WScript.Echo "# script-result: " & passed & " passed, " & failed & " failed"
-WScript.Quit failed
+Finish

@@ -1,0 +1,544 @@
+#include "store/entry_tree.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace korvo {
+namespace {
+
+constexpr std::uint32_t kLeafCapacity = 32;
+constexpr std::uint32_t kInnerCapacity = 64;
+
+// The lowest entry a child of an inner node may hold (for every child but the first).
+struct Separator {
+    StoredKey key;
+    std::uint32_t sequence = 0;
+};
+
+int CompareSequences(std::uint64_t a, std::uint64_t b) noexcept { return a < b ? -1 : (a > b ? 1 : 0); }
+
+} // namespace
+
+struct EntryTree::Node {
+    explicit Node(bool leaf) noexcept : isLeaf(leaf) {}
+    Inner* parent = nullptr;
+    std::uint32_t count = 0;
+    const bool isLeaf;
+};
+
+struct EntryTree::Leaf : Node {
+    Leaf() noexcept : Node(true) {}
+    Leaf* previous = nullptr;
+    Leaf* next = nullptr;
+    Entry entries[kLeafCapacity];
+};
+
+struct EntryTree::Inner : Node {
+    Inner() noexcept : Node(false) {}
+    Separator lows[kInnerCapacity]; // lows[0] is never used: the first child has no lower end
+    Node* children[kInnerCapacity];
+};
+
+namespace {
+
+// Nodes are made and ended here only; a node's keys are freed by the tree before it goes.
+template <class Kind>
+std::unique_ptr<Kind> MakeNode()
+{
+    return std::make_unique<Kind>();
+}
+
+void EndNode(EntryTree::Node* node) noexcept;
+
+std::uint32_t IndexInParent(const EntryTree::Inner& parent, const void* child) noexcept
+{
+    std::uint32_t index = 0;
+    while (index < parent.count && parent.children[index] != child) {
+        ++index;
+    }
+    return index;
+}
+
+} // namespace
+
+namespace {
+void EndNode(EntryTree::Node* node) noexcept
+{
+    if (node->isLeaf) {
+        std::unique_ptr<EntryTree::Leaf> ended(static_cast<EntryTree::Leaf*>(node));
+    } else {
+        std::unique_ptr<EntryTree::Inner> ended(static_cast<EntryTree::Inner*>(node));
+    }
+}
+} // namespace
+
+EntryTree::EntryTree(EntryTree&& other) noexcept
+    : mode_(other.mode_), root_(std::exchange(other.root_, nullptr)), first_(std::exchange(other.first_, nullptr)),
+      last_(std::exchange(other.last_, nullptr)), size_(std::exchange(other.size_, 0)),
+      leaves_(std::exchange(other.leaves_, 0))
+{
+}
+
+EntryTree& EntryTree::operator=(EntryTree&& other) noexcept
+{
+    if (this != &other) {
+        FreeNodes();
+        mode_ = other.mode_;
+        root_ = std::exchange(other.root_, nullptr);
+        first_ = std::exchange(other.first_, nullptr);
+        last_ = std::exchange(other.last_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        leaves_ = std::exchange(other.leaves_, 0);
+    }
+    return *this;
+}
+
+EntryTree::~EntryTree() { FreeNodes(); }
+
+void EntryTree::FreeNodes() noexcept
+{
+    // Depth first; the height is a handful of levels, so recursion stays shallow.
+    struct Freer {
+        static void Free(Node* node) noexcept
+        {
+            if (node->isLeaf) {
+                auto* leaf = static_cast<Leaf*>(node);
+                for (std::uint32_t i = 0; i < leaf->count; ++i) {
+                    leaf->entries[i].key.Free();
+                }
+            } else {
+                auto* inner = static_cast<Inner*>(node);
+                for (std::uint32_t i = 0; i < inner->count; ++i) {
+                    if (i > 0) {
+                        inner->lows[i].key.Free();
+                    }
+                    Free(inner->children[i]);
+                }
+            }
+            EndNode(node);
+        }
+    };
+    if (root_ != nullptr) {
+        Freer::Free(root_);
+    }
+    root_ = nullptr;
+    first_ = last_ = nullptr;
+    size_ = leaves_ = 0;
+}
+
+int EntryTree::Compare(const Entry& entry, KeyView key, std::uint64_t sequence) const noexcept
+{
+    const int order = CompareKeys(entry.key.view(), key, mode_);
+    return order != 0 ? order : CompareSequences(entry.sequence, sequence);
+}
+
+Entry& EntryTree::At(Position position) noexcept { return position.leaf->entries[position.index]; }
+
+EntryTree::Position EntryTree::Normalised(Position position) noexcept
+{
+    if (position.leaf == nullptr) {
+        return {};
+    }
+    if (position.index < position.leaf->count) {
+        return position;
+    }
+    return position.leaf->next != nullptr ? Position{position.leaf->next, 0} : Position{};
+}
+
+EntryTree::Position EntryTree::Previous(Position position) const noexcept
+{
+    if (position.leaf == nullptr) {
+        return last_ != nullptr ? Position{last_, last_->count - 1} : Position{};
+    }
+    if (position.index > 0) {
+        return {position.leaf, position.index - 1};
+    }
+    Leaf* previous = position.leaf->previous;
+    return previous != nullptr ? Position{previous, previous->count - 1} : Position{};
+}
+
+EntryTree::Position EntryTree::Seek(KeyView key, std::uint64_t sequence) const noexcept
+{
+    if (root_ == nullptr) {
+        return {};
+    }
+    const Node* node = root_;
+    while (!node->isLeaf) {
+        const auto* inner = static_cast<const Inner*>(node);
+        // The last child whose lower end does not order after the probe.
+        std::uint32_t low = 1;
+        std::uint32_t high = inner->count;
+        while (low < high) {
+            const std::uint32_t middle = (low + high) / 2;
+            const Separator& separator = inner->lows[middle];
+            int order = CompareKeys(separator.key.view(), key, mode_);
+            if (order == 0) {
+                order = CompareSequences(separator.sequence, sequence);
+            }
+            if (order <= 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        node = inner->children[low - 1];
+    }
+    auto* leaf = const_cast<Leaf*>(static_cast<const Leaf*>(node));
+    // The first entry that does not order before the probe.
+    std::uint32_t low = 0;
+    std::uint32_t high = leaf->count;
+    while (low < high) {
+        const std::uint32_t middle = (low + high) / 2;
+        if (Compare(leaf->entries[middle], key, sequence) < 0) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return {leaf, low};
+}
+
+void EntryTree::InsertAt(Position place, const Entry& entry)
+{
+    if (root_ == nullptr) {
+        auto leaf = MakeNode<Leaf>();
+        root_ = first_ = last_ = leaf.release();
+        leaves_ = 1;
+        place = {first_, 0};
+    }
+    Leaf* leaf = place.leaf;
+    const std::uint32_t index = place.index;
+    if (leaf->count < kLeafCapacity) {
+        std::memmove(static_cast<void*>(&leaf->entries[index + 1]), &leaf->entries[index],
+                     (leaf->count - index) * sizeof(Entry));
+        leaf->entries[index] = entry;
+        ++leaf->count;
+        ++size_;
+        return;
+    }
+
+    // A split. Everything it needs is allocated first, so a failure changes nothing.
+    std::uint32_t fullAncestors = 0;
+    const Inner* ancestor = leaf->parent;
+    while (ancestor != nullptr && ancestor->count == kInnerCapacity) {
+        ++fullAncestors;
+        ancestor = ancestor->parent;
+    }
+    const std::uint32_t innersNeeded = fullAncestors + (ancestor == nullptr ? 1 : 0);
+    auto right = MakeNode<Leaf>();
+    std::vector<std::unique_ptr<Inner>> spares;
+    spares.reserve(innersNeeded);
+    for (std::uint32_t i = 0; i < innersNeeded; ++i) {
+        spares.push_back(MakeNode<Inner>());
+    }
+    // Filling the tree in order (a Load of a saved file) leaves the full leaf as it is.
+    const bool appending = leaf == last_ && index == leaf->count;
+    const std::uint32_t middle = appending ? kLeafCapacity : kLeafCapacity / 2;
+    const Entry& rightFirst = index == middle ? entry : leaf->entries[middle];
+    Separator separator{StoredKey::Of(rightFirst.key.view()), rightFirst.sequence};
+
+    // From here nothing throws.
+    Leaf* newLeaf = right.release();
+    const std::uint32_t moved = leaf->count - middle;
+    std::memcpy(static_cast<void*>(newLeaf->entries), &leaf->entries[middle], moved * sizeof(Entry));
+    newLeaf->count = moved;
+    leaf->count = middle;
+    Leaf* target = index < middle ? leaf : newLeaf;
+    const std::uint32_t at = target == leaf ? index : index - middle;
+    std::memmove(static_cast<void*>(&target->entries[at + 1]), &target->entries[at],
+                 (target->count - at) * sizeof(Entry));
+    target->entries[at] = entry;
+    ++target->count;
+    ++size_;
+
+    newLeaf->previous = leaf;
+    newLeaf->next = leaf->next;
+    if (leaf->next != nullptr) {
+        leaf->next->previous = newLeaf;
+    } else {
+        last_ = newLeaf;
+    }
+    leaf->next = newLeaf;
+    ++leaves_;
+
+    // Hang the new node beside its left neighbour, splitting full parents on the way up.
+    Node* left = leaf;
+    Node* added = newLeaf;
+    for (;;) {
+        Inner* parent = left->parent;
+        if (parent == nullptr) {
+            Inner* top = spares.back().release();
+            spares.pop_back();
+            top->count = 2;
+            top->children[0] = left;
+            top->children[1] = added;
+            top->lows[1] = separator;
+            left->parent = added->parent = top;
+            root_ = top;
+            return;
+        }
+        const std::uint32_t slot = IndexInParent(*parent, left) + 1;
+        if (parent->count < kInnerCapacity) {
+            for (std::uint32_t i = parent->count; i > slot; --i) {
+                parent->children[i] = parent->children[i - 1];
+                parent->lows[i] = parent->lows[i - 1];
+            }
+            parent->children[slot] = added;
+            parent->lows[slot] = separator;
+            added->parent = parent;
+            ++parent->count;
+            return;
+        }
+        // The parent overflows: its children with the new one, halved.
+        Node* children[kInnerCapacity + 1];
+        Separator lows[kInnerCapacity + 1];
+        for (std::uint32_t i = 0, from = 0; i <= kInnerCapacity; ++i) {
+            if (i == slot) {
+                children[i] = added;
+                lows[i] = separator;
+            } else {
+                children[i] = parent->children[from];
+                lows[i] = parent->lows[from];
+                ++from;
+            }
+        }
+        Inner* sibling = spares.back().release();
+        spares.pop_back();
+        constexpr std::uint32_t kKept = (kInnerCapacity + 1) / 2;
+        parent->count = kKept;
+        for (std::uint32_t i = 0; i < kKept; ++i) {
+            parent->children[i] = children[i];
+            parent->children[i]->parent = parent; // the added child may have landed here
+            parent->lows[i] = lows[i];
+        }
+        sibling->count = kInnerCapacity + 1 - kKept;
+        for (std::uint32_t i = 0; i < sibling->count; ++i) {
+            sibling->children[i] = children[kKept + i];
+            sibling->children[i]->parent = sibling;
+            if (i > 0) {
+                sibling->lows[i] = lows[kKept + i];
+            }
+        }
+        // The sibling's first lower end moves up to the grandparent.
+        separator = lows[kKept];
+        sibling->lows[0] = Separator{};
+        parent->lows[0] = Separator{};
+        left = parent;
+        added = sibling;
+    }
+}
+
+void EntryTree::RemoveChild(Inner* parent, std::uint32_t index) noexcept
+{
+    // The lower end that goes: the child's own, or for the first child the second child's,
+    // which becomes the first and so has none.
+    if (index > 0) {
+        parent->lows[index].key.Free();
+    } else if (parent->count > 1) {
+        parent->lows[1].key.Free();
+    }
+    for (std::uint32_t i = index; i + 1 < parent->count; ++i) {
+        parent->children[i] = parent->children[i + 1];
+    }
+    for (std::uint32_t i = std::max<std::uint32_t>(index, 1); i + 1 < parent->count; ++i) {
+        parent->lows[i] = parent->lows[i + 1];
+    }
+    --parent->count;
+    parent->lows[0] = Separator{};
+    if (parent->count == 0) {
+        Inner* grandparent = parent->parent;
+        if (grandparent == nullptr) {
+            root_ = nullptr;
+        } else {
+            RemoveChild(grandparent, IndexInParent(*grandparent, parent));
+        }
+        EndNode(parent);
+        return;
+    }
+    // A root left with one child hands the root over to it.
+    while (root_ != nullptr && !root_->isLeaf && root_->count == 1) {
+        auto* top = static_cast<Inner*>(root_);
+        root_ = top->children[0];
+        root_->parent = nullptr;
+        EndNode(top);
+    }
+}
+
+void EntryTree::RemoveLeaf(Leaf* leaf) noexcept
+{
+    if (leaf->previous != nullptr) {
+        leaf->previous->next = leaf->next;
+    } else {
+        first_ = leaf->next;
+    }
+    if (leaf->next != nullptr) {
+        leaf->next->previous = leaf->previous;
+    } else {
+        last_ = leaf->previous;
+    }
+    --leaves_;
+    if (leaf->parent == nullptr) {
+        root_ = nullptr;
+    } else {
+        RemoveChild(leaf->parent, IndexInParent(*leaf->parent, leaf));
+    }
+    EndNode(leaf);
+}
+
+void EntryTree::Erase(Position first, std::size_t count, std::vector<VARIANT>& items) noexcept
+{
+    Position at = Normalised(first);
+    while (count > 0 && at.leaf != nullptr) {
+        Leaf* leaf = at.leaf;
+        const std::uint32_t begin = at.index;
+        const auto taken = static_cast<std::uint32_t>(std::min<std::size_t>(count, leaf->count - begin));
+        for (std::uint32_t i = begin; i < begin + taken; ++i) {
+            leaf->entries[i].key.Free();
+            items.push_back(leaf->entries[i].item); // within the room the caller made
+        }
+        std::memmove(static_cast<void*>(&leaf->entries[begin]), &leaf->entries[begin + taken],
+                     (leaf->count - begin - taken) * sizeof(Entry));
+        leaf->count -= taken;
+        size_ -= taken;
+        count -= taken;
+        if (leaf->count == 0) {
+            Leaf* next = leaf->next;
+            RemoveLeaf(leaf);
+            at = next != nullptr ? Position{next, 0} : Position{};
+        } else {
+            at = Normalised({leaf, begin});
+        }
+    }
+}
+
+void EntryTree::EraseFlagged(const std::vector<bool>& flags, std::vector<VARIANT>& items) noexcept
+{
+    std::size_t ordinal = 0;
+    for (Leaf* leaf = first_; leaf != nullptr;) {
+        std::uint32_t kept = 0;
+        for (std::uint32_t i = 0; i < leaf->count; ++i, ++ordinal) {
+            if (ordinal < flags.size() && flags[ordinal]) {
+                leaf->entries[i].key.Free();
+                items.push_back(leaf->entries[i].item);
+                --size_;
+            } else {
+                leaf->entries[kept++] = leaf->entries[i];
+            }
+        }
+        leaf->count = kept;
+        Leaf* next = leaf->next;
+        if (kept == 0) {
+            RemoveLeaf(leaf);
+        }
+        leaf = next;
+    }
+}
+
+void EntryTree::TakeAll(std::vector<Entry>& entries) noexcept
+{
+    for (Leaf* leaf = first_; leaf != nullptr; leaf = leaf->next) {
+        for (std::uint32_t i = 0; i < leaf->count; ++i) {
+            entries.push_back(leaf->entries[i]); // within the room the caller made
+        }
+    }
+    ForgetEntries();
+}
+
+void EntryTree::ForgetEntries() noexcept
+{
+    for (Leaf* leaf = first_; leaf != nullptr; leaf = leaf->next) {
+        leaf->count = 0;
+    }
+    FreeNodes();
+}
+
+EntryTree EntryTree::Build(const std::vector<Entry>& entries, CompareMode mode)
+{
+    EntryTree tree(mode);
+    if (entries.empty()) {
+        return tree;
+    }
+    // Every node first, each level with the ordinal of its first entry per node.
+    std::vector<std::unique_ptr<Leaf>> leaves((entries.size() + kLeafCapacity - 1) / kLeafCapacity);
+    for (auto& leaf : leaves) {
+        leaf = MakeNode<Leaf>();
+    }
+    std::vector<std::vector<std::unique_ptr<Inner>>> levels;
+    std::vector<std::size_t> firsts(leaves.size());
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        firsts[i] = i * kLeafCapacity;
+    }
+    std::size_t below = leaves.size();
+    // A lower end is a copy of the key of its child's first entry; those made so far are
+    // freed again when a later one cannot be made.
+    try {
+        while (below > 1) {
+            auto& level = levels.emplace_back((below + kInnerCapacity - 1) / kInnerCapacity);
+            std::vector<std::size_t> levelFirsts(level.size());
+            for (std::size_t n = 0; n < level.size(); ++n) {
+                level[n] = MakeNode<Inner>();
+                Inner& inner = *level[n];
+                const std::size_t begin = n * kInnerCapacity;
+                const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kInnerCapacity, below - begin));
+                levelFirsts[n] = firsts[begin];
+                for (std::uint32_t c = 1; c < count; ++c) {
+                    const Entry& lowest = entries[firsts[begin + c]];
+                    inner.lows[c] = Separator{StoredKey::Of(lowest.key.view()), lowest.sequence};
+                    inner.count = c + 1; // the lower ends made so far, for the clean-up
+                }
+                inner.count = count;
+            }
+            firsts = std::move(levelFirsts);
+            below = level.size();
+        }
+    } catch (...) {
+        for (auto& level : levels) {
+            for (auto& inner : level) {
+                if (inner) {
+                    for (std::uint32_t c = 1; c < inner->count; ++c) {
+                        inner->lows[c].key.Free();
+                    }
+                }
+            }
+        }
+        throw;
+    }
+
+    // Nothing throws from here: the entries go into the leaves and the nodes are linked.
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        Leaf* leaf = leaves[i].get();
+        const std::size_t begin = i * kLeafCapacity;
+        leaf->count = static_cast<std::uint32_t>(std::min<std::size_t>(kLeafCapacity, entries.size() - begin));
+        std::memcpy(static_cast<void*>(leaf->entries), &entries[begin], leaf->count * sizeof(Entry));
+        leaf->previous = i > 0 ? leaves[i - 1].get() : nullptr;
+        leaf->next = i + 1 < leaves.size() ? leaves[i + 1].get() : nullptr;
+    }
+    for (std::size_t k = 0; k < levels.size(); ++k) {
+        for (std::size_t n = 0; n < levels[k].size(); ++n) {
+            Inner* inner = levels[k][n].get();
+            for (std::uint32_t c = 0; c < inner->count; ++c) {
+                const std::size_t child = n * kInnerCapacity + c;
+                inner->children[c] = k == 0 ? static_cast<Node*>(leaves[child].get()) : levels[k - 1][child].get();
+                inner->children[c]->parent = inner;
+            }
+        }
+    }
+    tree.root_ = levels.empty() ? static_cast<Node*>(leaves.front().get()) : levels.back().front().get();
+    tree.first_ = leaves.front().get();
+    tree.last_ = leaves.back().get();
+    tree.size_ = entries.size();
+    tree.leaves_ = leaves.size();
+    for (auto& leaf : leaves) {
+        leaf.release();
+    }
+    for (auto& level : levels) {
+        for (auto& inner : level) {
+            inner.release();
+        }
+    }
+    return tree;
+}
+
+} // namespace korvo

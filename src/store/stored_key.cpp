@@ -1,0 +1,40 @@
+#include "store/stored_key.h"
+
+#include <memory>
+#include <new>
+
+namespace korvo {
+
+StoredKey StoredKey::Of(KeyView text)
+{
+    StoredKey key;
+    if (text.size() <= kInlineUnits) {
+        std::memcpy(key.bytes_, text.data(), text.size() * sizeof(OLECHAR));
+        const auto tag = static_cast<std::uint16_t>(text.size());
+        std::memcpy(key.bytes_ + 14, &tag, sizeof tag);
+        return key;
+    }
+    if (text.size() > 0xFFFFFFFFu) {
+        throw std::bad_alloc();
+    }
+    // The block is the key's own; Free gives it back.
+    OLECHAR* data = std::allocator<OLECHAR>().allocate(text.size());
+    std::memcpy(data, text.data(), text.size() * sizeof(OLECHAR));
+    const auto size = static_cast<std::uint32_t>(text.size());
+    std::memcpy(key.bytes_, &data, sizeof data);
+    std::memcpy(key.bytes_ + 8, &size, sizeof size);
+    const std::uint16_t tag = kHeapTag;
+    std::memcpy(key.bytes_ + 14, &tag, sizeof tag);
+    return key;
+}
+
+void StoredKey::Free() noexcept
+{
+    if (Tag() == kHeapTag) {
+        const KeyView text = view();
+        std::allocator<OLECHAR>().deallocate(const_cast<OLECHAR*>(text.data()), text.size());
+    }
+    std::memset(bytes_, 0, sizeof bytes_);
+}
+
+} // namespace korvo

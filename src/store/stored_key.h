@@ -1,0 +1,56 @@
+// A key as the container stores it: 16 bytes that hold up to 7 UTF-16 code units in place,
+// or a pointer to and the length of a block of their own. It is a plain value that moves by
+// copying its bytes; whoever holds it frees it once (Free), so the container can shift and
+// relocate entries with memmove.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "store/key_compare.h"
+
+namespace korvo {
+
+class StoredKey {
+public:
+    static constexpr std::size_t kInlineUnits = 7;
+
+    // The empty key; nothing to free.
+    StoredKey() noexcept { std::memset(bytes_, 0, sizeof bytes_); }
+
+    // A copy of `text`. Throws std::bad_alloc (nothing then to free) when a longer key cannot
+    // be held.
+    static StoredKey Of(KeyView text);
+
+    KeyView view() const noexcept
+    {
+        const std::uint16_t tag = Tag();
+        if (tag != kHeapTag) {
+            return KeyView(reinterpret_cast<const OLECHAR*>(bytes_), tag);
+        }
+        const OLECHAR* data = nullptr;
+        std::uint32_t size = 0;
+        std::memcpy(&data, bytes_, sizeof data);
+        std::memcpy(&size, bytes_ + 8, sizeof size);
+        return KeyView(data, size);
+    }
+
+    // Frees a block of its own; the key is then empty.
+    void Free() noexcept;
+
+private:
+    static constexpr std::uint16_t kHeapTag = 0xFFFF;
+
+    std::uint16_t Tag() const noexcept
+    {
+        std::uint16_t tag = 0;
+        std::memcpy(&tag, bytes_ + 14, sizeof tag);
+        return tag;
+    }
+
+    alignas(8) unsigned char bytes_[16];
+};
+
+static_assert(sizeof(StoredKey) == 16);
+
+} // namespace korvo
