@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "share/named_store_registry.h"
-#include "store/item_operations.h"
-#include "store/key_operations.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
 
 namespace {
 
@@ -42,13 +42,13 @@ std::vector<OwnedBstr> MakeKeys(std::size_t count)
 
 void Fill(ObjectState& object, const std::vector<OwnedBstr>& keys)
 {
-    korvo::store::PutUniqueKeys(object, VARIANT_FALSE);
+    korvo::members::PutUniqueKeys(object, VARIANT_FALSE);
     VARIANT item;
     VariantInit(&item);
     V_VT(&item) = VT_I4;
     for (const auto& key : keys) {
         V_I4(&item) = 1;
-        korvo::store::Add(object, key, &item);
+        korvo::members::Add(object, key, &item);
     }
 }
 
@@ -71,7 +71,7 @@ void BM_ExistsHit(benchmark::State& state)
     std::size_t next = 0;
     VARIANT_BOOL found = VARIANT_FALSE;
     for (auto _ : state) {
-        korvo::store::Exists(object, keys[next], &found);
+        korvo::members::Exists(object, keys[next], &found);
         benchmark::DoNotOptimize(found);
         next = (next + 1) % keys.size();
     }
@@ -86,7 +86,7 @@ void BM_KeysListing(benchmark::State& state)
     for (auto _ : state) {
         VARIANT listed;
         VariantInit(&listed);
-        korvo::store::Keys(object, &listed);
+        korvo::members::Keys(object, &listed);
         VariantClear(&listed);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -101,7 +101,7 @@ void BM_ItemsListing(benchmark::State& state)
     for (auto _ : state) {
         VARIANT listed;
         VariantInit(&listed);
-        korvo::store::Items(object, &listed);
+        korvo::members::Items(object, &listed);
         VariantClear(&listed);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -117,12 +117,12 @@ void BM_ResortAfterModeChange(benchmark::State& state)
     LONG mode = 0;
     for (auto _ : state) {
         mode = 1 - mode;
-        korvo::store::PutCompareMode(mode);
+        korvo::members::PutCompareMode(mode);
         LONG count = 0;
-        korvo::store::KeysCount(object, &count);
+        korvo::members::KeysCount(object, &count);
         benchmark::DoNotOptimize(count);
     }
-    korvo::store::PutCompareMode(0);
+    korvo::members::PutCompareMode(0);
 }
 BENCHMARK(BM_ResortAfterModeChange)->Range(1 << 10, 1 << 16);
 

@@ -1,21 +1,48 @@
 #include "persist/record_buffer.h"
 
-#include <cstring>
+#include <algorithm>
+#include <new>
 
 namespace korvo::persist {
 
-void RecordBuffer::Write(const void* bytes, std::size_t count) noexcept
+bool RecordBuffer::Grow(std::size_t needed) noexcept
+{
+    const std::size_t capacity = std::max({needed, capacity_ * 2, std::size_t{64 * 1024}});
+    std::unique_ptr<std::byte[]> grown;
+    try {
+        grown = std::make_unique_for_overwrite<std::byte[]>(capacity);
+    } catch (const std::bad_alloc&) {
+        status_ = E_OUTOFMEMORY;
+        return false;
+    }
+    if (used_ > 0) {
+        std::memcpy(grown.get(), storage_.get(), used_);
+    }
+    storage_ = std::move(grown);
+    capacity_ = capacity;
+    return true;
+}
+
+void RecordBuffer::Reserve(std::size_t count) noexcept
+{
+    if (SUCCEEDED(status_) && used_ + count > capacity_) {
+        const HRESULT before = status_;
+        if (!Grow(used_ + count)) {
+            status_ = before; // only a hint: growing later may still work
+        }
+    }
+}
+
+void RecordBuffer::WriteGrowing(const void* bytes, std::size_t count) noexcept
 {
     if (FAILED(status_) || count == 0) {
         return;
     }
-    try {
-        const std::size_t used = bytes_.size();
-        bytes_.resize(used + count);
-        std::memcpy(bytes_.data() + used, bytes, count);
-    } catch (...) {
-        status_ = E_OUTOFMEMORY;
+    if (used_ + count > capacity_ && !Grow(used_ + count)) {
+        return;
     }
+    std::memcpy(storage_.get() + used_, bytes, count);
+    used_ += count;
 }
 
 } // namespace korvo::persist

@@ -273,6 +273,8 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
 {
     return WithContainer([&](Call& call) -> HRESULT {
         GroupTest test(filter);
+        // A guess at the bytes of small records, so the buffer seldom grows.
+        records.Reserve(static_cast<std::size_t>(call.items.EntryCount()) * 32);
         for (const Entry& entry : call.items) {
             switch (test(entry.key.view())) {
             case KeyTestResult::Failed:
