@@ -25,6 +25,9 @@ HRESULT LocalStore::WithContainer(Body&& body) noexcept
         const CompareMode mode = ProcessCompareMode();
         RemovedEntries removed;
         SectionGuard guard(section_);
+        if (graveyard_) {
+            removed.KeepFor(graveyard_); // a snapshot may still read what this call removes
+        }
         container_.UseMode(mode);
         Call call{container_, removed};
         return body(call);
@@ -233,7 +236,7 @@ HRESULT LocalStore::Keys(VARIANT& result) noexcept
 HRESULT LocalStore::RenameKey(KeyView key, KeyView newKey) noexcept
 {
     return WithContainer([&](Call& call) {
-        call.items.Rename(key, newKey);
+        call.items.Rename(key, newKey, call.removed);
         return S_OK;
     });
 }
@@ -269,25 +272,71 @@ HRESULT LocalStore::RemoveAll(persist::KeyFilter& filter) noexcept
     });
 }
 
+namespace {
+
+// The records of `entries` (in container order) whose key the filter matches.
+template <class Entries>
+HRESULT SerialiseRecords(const Entries& entries, persist::RecordBuffer& records, persist::KeyFilter& filter,
+                         bool saveEmpty, std::size_t count) noexcept
+{
+    GroupTest test(filter);
+    // A guess at the bytes of small records, so the buffer seldom grows.
+    records.Reserve(count * 32);
+    for (const Entry& entry : entries) {
+        switch (test(entry.key.view())) {
+        case KeyTestResult::Failed:
+            return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+        case KeyTestResult::NoMatch:
+            continue;
+        case KeyTestResult::Match:
+            persist::WriteRecord(records, entry.key.view(), entry.item, saveEmpty);
+            break;
+        }
+    }
+    return records.status();
+}
+
+} // namespace
+
 HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFilter& filter, bool saveEmpty) noexcept
 {
-    return WithContainer([&](Call& call) -> HRESULT {
-        GroupTest test(filter);
-        // A guess at the bytes of small records, so the buffer seldom grows.
-        records.Reserve(static_cast<std::size_t>(call.items.EntryCount()) * 32);
-        for (const Entry& entry : call.items) {
-            switch (test(entry.key.view())) {
-            case KeyTestResult::Failed:
-                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
-            case KeyTestResult::NoMatch:
-                continue;
-            case KeyTestResult::Match:
-                persist::WriteRecord(records, entry.key.view(), entry.item, saveEmpty);
-                break;
-            }
+    // In the section: a copy of the entries' bytes, and a graveyard that keeps every key and
+    // item a later removal frees until the copy has been read. Objects are never read
+    // outside the section (their text is asked of them there), so a store holding any is
+    // written in the section instead.
+    std::vector<Entry> snapshot;
+    std::shared_ptr<Graveyard> kept;
+    bool written = false;
+    const HRESULT taken = WithContainer([&](Call& call) -> HRESULT {
+        if (call.items.ObjectItemCount() > 0) {
+            written = true;
+            return SerialiseRecords(call.items, records, filter, saveEmpty,
+                                    static_cast<std::size_t>(call.items.EntryCount()));
         }
-        return records.status();
+        snapshot.reserve(static_cast<std::size_t>(call.items.EntryCount()));
+        if (!graveyard_) {
+            graveyard_ = std::make_shared<Graveyard>();
+        }
+        for (const Entry& entry : call.items) {
+            snapshot.push_back(entry);
+        }
+        kept = graveyard_;
+        ++snapshots_;
+        return S_OK;
     });
+    if (FAILED(taken) || written) {
+        return taken;
+    }
+    const HRESULT serialised = SerialiseRecords(snapshot, records, filter, saveEmpty, snapshot.size());
+    {
+        SectionGuard guard(section_);
+        if (--snapshots_ == 0) {
+            graveyard_.reset();
+        }
+    }
+    // `kept` goes last, outside the section: when it is the graveyard's last holder, what the
+    // removals left there is freed now.
+    return serialised;
 }
 
 HRESULT LocalStore::AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept

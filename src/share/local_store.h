@@ -51,6 +51,9 @@ private:
     ItemMap container_;
     CriticalSection section_;
     const std::shared_ptr<StoreLock> sharedLock_;
+    // While snapshots are read outside the section, what removals free waits here.
+    std::shared_ptr<Graveyard> graveyard_;
+    int snapshots_ = 0;
 };
 
 } // namespace korvo

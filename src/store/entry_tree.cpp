@@ -387,7 +387,8 @@ void EntryTree::RemoveLeaf(Leaf* leaf) noexcept
     EndNode(leaf);
 }
 
-void EntryTree::Erase(Position first, std::size_t count, std::vector<VARIANT>& items) noexcept
+void EntryTree::Erase(Position first, std::size_t count, std::vector<VARIANT>& items,
+                      std::vector<StoredKey>& keys) noexcept
 {
     Position at = Normalised(first);
     while (count > 0 && at.leaf != nullptr) {
@@ -395,8 +396,8 @@ void EntryTree::Erase(Position first, std::size_t count, std::vector<VARIANT>& i
         const std::uint32_t begin = at.index;
         const auto taken = static_cast<std::uint32_t>(std::min<std::size_t>(count, leaf->count - begin));
         for (std::uint32_t i = begin; i < begin + taken; ++i) {
-            leaf->entries[i].key.Free();
-            items.push_back(leaf->entries[i].item); // within the room the caller made
+            keys.push_back(leaf->entries[i].key); // within the room the caller made
+            items.push_back(leaf->entries[i].item);
         }
         std::memmove(static_cast<void*>(&leaf->entries[begin]), &leaf->entries[begin + taken],
                      (leaf->count - begin - taken) * sizeof(Entry));
@@ -413,14 +414,15 @@ void EntryTree::Erase(Position first, std::size_t count, std::vector<VARIANT>& i
     }
 }
 
-void EntryTree::EraseFlagged(const std::vector<bool>& flags, std::vector<VARIANT>& items) noexcept
+void EntryTree::EraseFlagged(const std::vector<bool>& flags, std::vector<VARIANT>& items,
+                             std::vector<StoredKey>& keys) noexcept
 {
     std::size_t ordinal = 0;
     for (Leaf* leaf = first_; leaf != nullptr;) {
         std::uint32_t kept = 0;
         for (std::uint32_t i = 0; i < leaf->count; ++i, ++ordinal) {
             if (ordinal < flags.size() && flags[ordinal]) {
-                leaf->entries[i].key.Free();
+                keys.push_back(leaf->entries[i].key);
                 items.push_back(leaf->entries[i].item);
                 --size_;
             } else {

@@ -73,13 +73,15 @@ public:
     void InsertAt(Position place, const Entry& entry);
     void Insert(const Entry& entry) { InsertAt(Seek(entry.key.view(), entry.sequence), entry); }
 
-    // Removes `count` entries from `first` on, in order: their keys are freed and their
-    // items appended to `items`, which must have room for them (no allocation happens here).
-    void Erase(Position first, std::size_t count, std::vector<VARIANT>& items) noexcept;
+    // Removes `count` entries from `first` on, in order: their items and keys are appended to
+    // `items` and `keys`, which must have room for them (no allocation happens here); the
+    // caller frees the keys.
+    void Erase(Position first, std::size_t count, std::vector<VARIANT>& items, std::vector<StoredKey>& keys) noexcept;
 
     // Removes the entries whose flag is set, in the order of a walk from Begin(); otherwise
     // as Erase.
-    void EraseFlagged(const std::vector<bool>& flags, std::vector<VARIANT>& items) noexcept;
+    void EraseFlagged(const std::vector<bool>& flags, std::vector<VARIANT>& items,
+                      std::vector<StoredKey>& keys) noexcept;
 
     // Every entry in order, appended by its bytes to `entries` (which must have room); the
     // tree is left empty and owns none of them any more.

@@ -33,17 +33,66 @@ bool ItemHoldsObjects(const VARIANT& item) noexcept
     }
 }
 
-RemovedEntries::~RemovedEntries()
+namespace {
+
+void Release(std::vector<VARIANT>& items, std::vector<StoredKey>& keys, EntryTree& tree) noexcept
 {
-    for (VARIANT& item : items_) {
+    for (VARIANT& item : items) {
         ReleaseItem(item);
     }
-    for (auto at = all_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
+    for (StoredKey& key : keys) {
+        key.Free();
+    }
+    for (auto at = tree.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
         ReleaseItem(EntryTree::At(at).item);
+    }
+    EntryTree ended = std::move(tree);
+}
+
+} // namespace
+
+Graveyard::~Graveyard()
+{
+    // One plot after the other: a long chain must not recurse.
+    std::unique_ptr<Plot> plot = std::move(first_);
+    while (plot) {
+        Release(plot->items, plot->keys, plot->tree);
+        plot = std::move(plot->next);
     }
 }
 
-void RemovedEntries::Reserve(std::size_t count) { items_.reserve(items_.size() + count); }
+void Graveyard::Bury(std::unique_ptr<Plot> plot) noexcept
+{
+    std::lock_guard lock(guard_);
+    plot->next = std::move(first_);
+    first_ = std::move(plot);
+}
+
+RemovedEntries::~RemovedEntries()
+{
+    if (graveyard_ && plot_) {
+        plot_->items = std::move(items_);
+        plot_->keys = std::move(keys_);
+        plot_->tree = std::move(all_);
+        graveyard_->Bury(std::move(plot_));
+        return;
+    }
+    ReleaseNow();
+}
+
+void RemovedEntries::ReleaseNow() noexcept { Release(items_, keys_, all_); }
+
+void RemovedEntries::Reserve(std::size_t count)
+{
+    items_.reserve(items_.size() + count);
+    keys_.reserve(keys_.size() + count);
+}
+
+void RemovedEntries::KeepFor(std::shared_ptr<Graveyard> graveyard)
+{
+    plot_ = std::make_unique<Graveyard::Plot>();
+    graveyard_ = std::move(graveyard);
+}
 
 void RemovedEntries::TakeTree(EntryTree&& tree) noexcept
 {
@@ -51,11 +100,10 @@ void RemovedEntries::TakeTree(EntryTree&& tree) noexcept
         all_ = std::move(tree);
         return;
     }
-    // A second tree in one call (never in practice): its items go now, its nodes with it.
-    for (auto at = tree.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
-        ReleaseItem(EntryTree::At(at).item);
-    }
-    EntryTree ended = std::move(tree);
+    // A second tree in one call (never in practice): it goes now.
+    std::vector<VARIANT> none;
+    std::vector<StoredKey> noKeys;
+    Release(none, noKeys, tree);
 }
 
 ItemMap::~ItemMap()
@@ -228,7 +276,7 @@ void ItemMap::Erase(const Group& group, RemovedEntries& removed)
     for (std::size_t i = 0; i < group.count; ++i, at = EntryTree::Next(at)) {
         CountObjects(EntryTree::At(at).item, -1);
     }
-    entries_.Erase(group.first, group.count, removed.items());
+    entries_.Erase(group.first, group.count, removed.items(), removed.keys());
     ++version_;
     --distinctKeys_;
     Counted();
@@ -257,13 +305,13 @@ void ItemMap::EraseFlagged(const std::vector<bool>& flags, std::size_t flagged, 
             CountObjects(EntryTree::At(at).item, -1);
         }
     }
-    entries_.EraseFlagged(flags, removed.items());
+    entries_.EraseFlagged(flags, removed.items(), removed.keys());
     ++version_;
     Recount();
     CompactIfSparse();
 }
 
-void ItemMap::Rename(KeyView key, KeyView newKey)
+void ItemMap::Rename(KeyView key, KeyView newKey, RemovedEntries& removed)
 {
     const Group group = FindGroup(key);
     if (group.count == 0) {
@@ -276,6 +324,9 @@ void ItemMap::Rename(KeyView key, KeyView newKey)
     items.reserve(group.count);
     std::vector<VARIANT> dropped;
     dropped.reserve(group.count);
+    std::vector<StoredKey> droppedKeys;
+    droppedKeys.reserve(group.count);
+    removed.Reserve(group.count);
     for (auto at = group.first; items.size() < group.count; at = EntryTree::Next(at)) {
         items.push_back(EntryTree::At(at).item);
     }
@@ -309,7 +360,10 @@ void ItemMap::Rename(KeyView key, KeyView newKey)
             for (std::size_t skip = added.count - inserted; skip > 0; --skip) {
                 first = EntryTree::Next(first);
             }
-            entries_.Erase(first, inserted, dropped);
+            entries_.Erase(first, inserted, dropped, droppedKeys);
+            for (StoredKey& made : droppedKeys) {
+                made.Free(); // never seen by anyone
+            }
         }
         for (std::size_t i = inserted; i < keys.size(); ++i) {
             keys[i].Free();
@@ -319,7 +373,7 @@ void ItemMap::Rename(KeyView key, KeyView newKey)
     }
     // The old entries are the first of their key's group (before the new ones when the new
     // key is equivalent); their items now belong to the new entries.
-    entries_.Erase(FindGroup(key).first, group.count, dropped);
+    entries_.Erase(FindGroup(key).first, group.count, dropped, removed.keys());
     ++version_;
     if (!equivalent) {
         distinctKeys_ += newKeyPresent ? -1 : 0;

@@ -15,6 +15,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/unique_variant.h"
@@ -32,7 +34,32 @@ void ReleaseItem(VARIANT& item) noexcept;
 // that may hold them. A reference to a variant owns nothing and runs nothing.
 bool ItemHoldsObjects(const VARIANT& item) noexcept;
 
-// Items taken out of a container; they are released when this is destroyed.
+// What removals leave behind while a snapshot of the container is being read outside the
+// store's section (a Save): the keys and items the snapshot may still read are kept here,
+// and freed when the last snapshot and the last removal that left them here are done.
+class Graveyard {
+public:
+    struct Plot {
+        std::vector<VARIANT> items;
+        std::vector<StoredKey> keys;
+        EntryTree tree{CompareMode::Binary};
+        std::unique_ptr<Plot> next;
+    };
+
+    Graveyard() = default;
+    Graveyard(const Graveyard&) = delete;
+    Graveyard& operator=(const Graveyard&) = delete;
+    ~Graveyard();
+
+    void Bury(std::unique_ptr<Plot> plot) noexcept;
+
+private:
+    std::mutex guard_;
+    std::unique_ptr<Plot> first_;
+};
+
+// Items (and keys) taken out of a container; they are released when this is destroyed, or
+// handed to the graveyard of a snapshot that may still read them.
 class RemovedEntries {
 public:
     RemovedEntries() noexcept : all_(CompareMode::Binary) {}
@@ -40,16 +67,25 @@ public:
     RemovedEntries& operator=(const RemovedEntries&) = delete;
     ~RemovedEntries();
 
-    // Room for `count` more items, so that taking them allocates nothing. Throws
+    // Room for `count` more items and keys, so that taking them allocates nothing. Throws
     // std::bad_alloc before anything is taken.
     void Reserve(std::size_t count);
     std::vector<VARIANT>& items() noexcept { return items_; }
+    std::vector<StoredKey>& keys() noexcept { return keys_; }
     // A whole tree, emptied out of a container in one step.
     void TakeTree(EntryTree&& tree) noexcept;
+    // What is taken goes to `graveyard` instead of being freed. Throws std::bad_alloc
+    // before anything is taken.
+    void KeepFor(std::shared_ptr<Graveyard> graveyard);
 
 private:
+    void ReleaseNow() noexcept;
+
     std::vector<VARIANT> items_;
+    std::vector<StoredKey> keys_;
     EntryTree all_;
+    std::shared_ptr<Graveyard> graveyard_;
+    std::unique_ptr<Graveyard::Plot> plot_;
 };
 
 class ItemMap {
@@ -125,8 +161,9 @@ public:
     void EraseFlagged(const std::vector<bool>& flags, std::size_t flagged, RemovedEntries& removed);
 
     // Gives the key's entries the new key text, behind the new key's existing entries,
-    // keeping their items and their order. Throws std::bad_alloc before anything changes.
-    void Rename(KeyView key, KeyView newKey);
+    // keeping their items and their order; the former keys go to removed. Throws
+    // std::bad_alloc before anything changes.
+    void Rename(KeyView key, KeyView newKey, RemovedEntries& removed);
 
     // Read without the store's critical section by ItemsCount and UniqueKeys put.
     LONG EntryCount() const noexcept { return entryCount_.load(std::memory_order_relaxed); }

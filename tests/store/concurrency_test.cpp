@@ -1,6 +1,7 @@
 // Several threads on one named store and on one shared object: no entry lost, counts exact,
 // and concurrent first calls, Connect and DisConnect on one object never lose a store.
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "members/sharing.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
+#include "members/persistence.h"
 #include "member_calls.h"
 
 namespace korvo::testing {
@@ -122,6 +124,47 @@ TEST(Concurrency, ModeFlipsDuringOperationsNeverCorruptAStore)
     flipper.join();
     EXPECT_EQ(ItemsCountOf(shared), kThreads * kPerThread);
     EXPECT_EQ(static_cast<LONG>(ItemsOf(shared).size()), kThreads * kPerThread);
+}
+
+// Save reads a copy of the entries after it has let the store go; what other threads remove,
+// replace or rename meanwhile must stay readable until it is done (the sanitizer builds see
+// any read of freed memory), and every file it writes is a whole one.
+TEST(Concurrency, SaveWhileOthersRemoveAndReplace)
+{
+    const std::string folder = std::filesystem::temp_directory_path().string() + "/korvo-save-race-" +
+                               std::to_string(GetCurrentProcessId());
+    std::filesystem::create_directories(folder);
+    const auto name = Text("save-race-" + std::to_string(GetCurrentProcessId()));
+    ObjectState writer;
+    ConnectOk(writer, name);
+    for (int i = 0; i < 2000; ++i) {
+        AddText(writer, Text("key with a long name " + std::to_string(i)), Text("a text value " + std::to_string(i)));
+    }
+    std::atomic<bool> saving{true};
+    std::thread changer([&] {
+        ObjectState other;
+        ConnectOk(other, name);
+        for (int round = 0; saving.load(); ++round) {
+            const auto key = Text("key with a long name " + std::to_string(round % 2000));
+            Var text(Text("replaced " + std::to_string(round)));
+            members::PutItem(other, Bstr(key), text.get());
+            members::PutKey(other, Bstr(key), Bstr(key + u" renamed"));
+            members::Remove(other, Bstr(key + u" renamed"), 0);
+            AddText(other, key, u"back again");
+        }
+    });
+    const Bstr file(Text(folder + "/race.dic"));
+    for (int save = 0; save < 30; ++save) {
+        ASSERT_EQ(members::Save(writer, file, VARIANT_FALSE, nullptr), S_OK);
+        ObjectState loaded;
+        ASSERT_EQ(members::Load(loaded, file, nullptr), S_OK) << "save " << save;
+        const LONG count = ItemsCountOf(loaded);
+        EXPECT_GE(count, 1999);
+        EXPECT_LE(count, 2000);
+    }
+    saving = false;
+    changer.join();
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

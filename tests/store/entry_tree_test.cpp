@@ -54,7 +54,10 @@ public:
         }
         std::vector<VARIANT> items;
         items.reserve(count);
-        tree_.Erase(at, count, items);
+        std::vector<StoredKey> keys;
+        keys.reserve(count);
+        tree_.Erase(at, count, items, keys);
+        FreeAll(keys);
         ASSERT_EQ(items.size(), count);
         for (std::size_t i = 0; i < count; ++i) {
             EXPECT_EQ(V_I4(&items[i]), model_[first + i].value);
@@ -72,7 +75,10 @@ public:
         }
         std::vector<VARIANT> items;
         items.reserve(flagged);
-        tree_.EraseFlagged(flags, items);
+        std::vector<StoredKey> keys;
+        keys.reserve(flagged);
+        tree_.EraseFlagged(flags, items, keys);
+        FreeAll(keys);
         EXPECT_EQ(items.size(), flagged);
         std::vector<ModelEntry> kept;
         for (std::size_t i = 0; i < flags.size(); ++i) {
@@ -118,6 +124,13 @@ public:
     }
 
 private:
+    static void FreeAll(std::vector<StoredKey>& keys)
+    {
+        for (StoredKey& key : keys) {
+            key.Free();
+        }
+    }
+
     static KeyView View(const std::u16string& key) { return KeyView(reinterpret_cast<const OLECHAR*>(key.data()), key.size()); }
 
     std::size_t OrdinalOf(EntryTree::Position position)
