@@ -35,9 +35,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
-void Figure(const char* name, double value, const char* unit) { std::printf("figure %s %.6g %s\n", name, value, unit); }
+void Figure(const char* name, double value, const char* unit)
+{
+    std::printf("figure %s %.6g %s\n", name, value, unit);
+}
 
 // Distinct keys scattered over the key space, so insertions land all over the container.
 std::vector<std::u16string> MakeKeys(std::size_t count)
@@ -57,7 +63,10 @@ std::vector<std::u16string> MakeKeys(std::size_t count)
     return keys;
 }
 
-KeyView View(const std::u16string& key) { return KeyView(reinterpret_cast<const OLECHAR*>(key.data()), key.size()); }
+KeyView View(const std::u16string& key)
+{
+    return KeyView(reinterpret_cast<const OLECHAR*>(key.data()), key.size());
+}
 
 VARIANT Integer(LONG value)
 {
@@ -135,7 +144,10 @@ int Work(const std::string& kind, std::size_t count)
 
 // --- memory -------------------------------------------------------------------------------
 
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
+std::size_t HeapInUse()
+{
+    return mallinfo2().uordblks;
+}
 
 int Memory(std::size_t count)
 {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "share/named_store_registry.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
+#include "share/named_store_registry.h"
 
 namespace {
 

@@ -59,8 +59,8 @@ ComPtr<IDictionary> NewKorvo()
 {
     static HMODULE module = LoadLibraryW(ServerPath().c_str());
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    static const auto getClassObject =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    static const auto getClassObject = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     ComPtr<IClassFactory> factory;
     ComPtr<IDictionary> dictionary;
     if (getClassObject != nullptr &&
@@ -148,8 +148,7 @@ int Measure(std::size_t count)
            MedianSeconds(listed([&](VARIANT& v) { peer->Keys(&v); })));
     Report("Items", count, MedianSeconds(listed([&](VARIANT& v) { ours->get_Items(&v); })),
            MedianSeconds(listed([&](VARIANT& v) { peer->Items(&v); })));
-    Report("_NewEnum", count,
-           MedianSeconds([&] {
+    Report("_NewEnum", count, MedianSeconds([&] {
                ComPtr<IUnknown> enumerator;
                ours->get__NewEnum(enumerator.put());
                Enumerate(enumerator.get());

@@ -15,16 +15,17 @@
 #define KORVO_MSG_UNKNOWN_ERROR 115
 #define KORVO_MSG_SEVERAL_VALUES 116
 
-#define KORVO_MESSAGES(ROW) \
-    ROW(KORVO_MSG_OUT_OF_MEMORY, "Memory could not be allocated.") \
-    ROW(KORVO_MSG_INVALID_POINTER, "Invalid input pointer.") \
-    ROW(KORVO_MSG_KEY_EXISTS, "This key is already in collection.") \
-    ROW(KORVO_MSG_NO_SWITCH_BACK, "You can't switch back to unique keys.") \
-    ROW(KORVO_MSG_INVALID_ARGUMENT, "One of the arguments is invalid.") \
-    ROW(KORVO_MSG_BAD_COMPARE_METHOD, "Nonexist compare method.") \
-    ROW(KORVO_MSG_ARRAY_LOCKED, "The variant contains an array that is locked.") \
-    ROW(KORVO_MSG_BAD_VARIANT_TYPE, "The source and destination have an invalid variant type (usually uninitialized).") \
-    ROW(KORVO_MSG_UNKNOWN_ERROR, "Unknown error.") \
+#define KORVO_MESSAGES(ROW)                                                                                            \
+    ROW(KORVO_MSG_OUT_OF_MEMORY, "Memory could not be allocated.")                                                     \
+    ROW(KORVO_MSG_INVALID_POINTER, "Invalid input pointer.")                                                           \
+    ROW(KORVO_MSG_KEY_EXISTS, "This key is already in collection.")                                                    \
+    ROW(KORVO_MSG_NO_SWITCH_BACK, "You can't switch back to unique keys.")                                             \
+    ROW(KORVO_MSG_INVALID_ARGUMENT, "One of the arguments is invalid.")                                                \
+    ROW(KORVO_MSG_BAD_COMPARE_METHOD, "Nonexist compare method.")                                                      \
+    ROW(KORVO_MSG_ARRAY_LOCKED, "The variant contains an array that is locked.")                                       \
+    ROW(KORVO_MSG_BAD_VARIANT_TYPE,                                                                                    \
+        "The source and destination have an invalid variant type (usually uninitialized).")                            \
+    ROW(KORVO_MSG_UNKNOWN_ERROR, "Unknown error.")                                                                     \
     ROW(KORVO_MSG_SEVERAL_VALUES, "There is more values to change")
 
 /* The one text given to the error record directly, not through the string table. */

@@ -38,7 +38,10 @@ HINSTANCE messageModule = nullptr;
 } // namespace
 
 #if defined(_WIN32)
-void SetMessageModule(HINSTANCE module) noexcept { messageModule = module; }
+void SetMessageModule(HINSTANCE module) noexcept
+{
+    messageModule = module;
+}
 #endif
 
 int LoadMessageText(UINT stringId, char* buffer, int bufferSize) noexcept

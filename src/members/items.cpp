@@ -5,7 +5,10 @@
 namespace korvo::members {
 namespace {
 
-bool NoKeyGiven(BSTR key) noexcept { return key == nullptr || key[0] == 0; }
+bool NoKeyGiven(BSTR key) noexcept
+{
+    return key == nullptr || key[0] == 0;
+}
 
 } // namespace
 

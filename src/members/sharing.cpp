@@ -21,7 +21,10 @@ HRESULT Connect(ObjectState& object, BSTR dictionaryName, BSTR /*serverName*/) n
     return object.binding().Attach(dictionaryName);
 }
 
-HRESULT DisConnect(ObjectState& object) noexcept { return object.binding().Attach(nullptr); }
+HRESULT DisConnect(ObjectState& object) noexcept
+{
+    return object.binding().Attach(nullptr);
+}
 
 HRESULT Lock(ObjectState& object, LONG timeOut, LONG* result) noexcept
 {
@@ -73,9 +76,9 @@ HRESULT DebugInfo(ObjectState& /*object*/, BSTR* result) noexcept
     }
     *result = nullptr;
     char text[128];
-    std::snprintf(text, sizeof text, "<br>Process:%x, Thread:%x, ProcessId:%x, ThreadID:%x",
-                  Low32(GetCurrentProcess()), Low32(GetCurrentThread()),
-                  static_cast<unsigned int>(GetCurrentProcessId()), static_cast<unsigned int>(GetCurrentThreadId()));
+    std::snprintf(text, sizeof text, "<br>Process:%x, Thread:%x, ProcessId:%x, ThreadID:%x", Low32(GetCurrentProcess()),
+                  Low32(GetCurrentThread()), static_cast<unsigned int>(GetCurrentProcessId()),
+                  static_cast<unsigned int>(GetCurrentThreadId()));
     OLECHAR wide[128];
     if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 128) == 0) {
         return FailureFromLastError(E_FAIL);

@@ -6,9 +6,15 @@
 
 namespace korvo::persist {
 
-void WriteMagic(RecordBuffer& file) noexcept { file.Write(kFileMagic.data(), kFileMagic.size()); }
+void WriteMagic(RecordBuffer& file) noexcept
+{
+    file.Write(kFileMagic.data(), kFileMagic.size());
+}
 
-void WriteEndMarker(RecordBuffer& file) noexcept { file.WriteValue(kEndMarker); }
+void WriteEndMarker(RecordBuffer& file) noexcept
+{
+    file.WriteValue(kEndMarker);
+}
 
 void WriteRecord(RecordBuffer& file, KeyView key, const VARIANT& item, bool saveEmpty) noexcept
 {

@@ -72,7 +72,10 @@ HRESULT OpenForWriting(const PathText& path, DWORD disposition, UniqueHandle& fi
 
 } // namespace
 
-ReplacementFile::~ReplacementFile() { Discard(); }
+ReplacementFile::~ReplacementFile()
+{
+    Discard();
+}
 
 void ReplacementFile::Discard() noexcept
 {

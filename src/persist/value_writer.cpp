@@ -12,7 +12,10 @@ namespace {
 // so a chain that loops back on itself cannot recurse without end.
 constexpr int kMaxReferenceDepth = 64;
 
-void WriteTag(RecordBuffer& file, VARTYPE tag) noexcept { file.WriteValue(static_cast<std::uint16_t>(tag)); }
+void WriteTag(RecordBuffer& file, VARTYPE tag) noexcept
+{
+    file.WriteValue(static_cast<std::uint16_t>(tag));
+}
 
 void WriteText(RecordBuffer& file, BSTR text) noexcept
 {

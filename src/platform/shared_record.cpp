@@ -6,8 +6,8 @@ namespace korvo {
 
 std::unique_ptr<SharedRecord> SharedRecord::Open(const OLECHAR* name, std::size_t bytes) noexcept
 {
-    UniqueHandle section(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                            static_cast<DWORD>(bytes), name));
+    UniqueHandle section(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(bytes), name));
     if (!section) {
         return nullptr;
     }

@@ -18,11 +18,14 @@ namespace korvo {
 
 namespace socket_error {
 
-constexpr HRESULT FromWinsock(std::uint32_t code) { return static_cast<HRESULT>(0x80070000u | code); }
+constexpr HRESULT FromWinsock(std::uint32_t code)
+{
+    return static_cast<HRESULT>(0x80070000u | code);
+}
 
 inline constexpr HRESULT kConnectionRefused = FromWinsock(10061); // 0x8007274D
-inline constexpr HRESULT kTimedOut = FromWinsock(10060);          // 0x8007274C
-inline constexpr HRESULT kConnectionReset = FromWinsock(10054);   // 0x80072746
+inline constexpr HRESULT kTimedOut = FromWinsock(10060); // 0x8007274C
+inline constexpr HRESULT kConnectionReset = FromWinsock(10054); // 0x80072746
 inline constexpr HRESULT kConnectionAborted = FromWinsock(10053);
 inline constexpr HRESULT kNotConnected = FromWinsock(10057);
 inline constexpr HRESULT kNetworkUnreachable = FromWinsock(10051);

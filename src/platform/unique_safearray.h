@@ -22,7 +22,10 @@ public:
     ~UniqueSafeArray() { reset(); }
 
     // A one-dimensional array of n empty variants with lower bound 0; null when out of memory.
-    static UniqueSafeArray VariantVector(ULONG n) noexcept { return UniqueSafeArray(SafeArrayCreateVector(VT_VARIANT, 0, n)); }
+    static UniqueSafeArray VariantVector(ULONG n) noexcept
+    {
+        return UniqueSafeArray(SafeArrayCreateVector(VT_VARIANT, 0, n));
+    }
 
     SAFEARRAY* get() const noexcept { return value_; }
     SAFEARRAY** put() noexcept

@@ -12,7 +12,10 @@ constexpr HRESULT HresultFromWin32Code(DWORD code) noexcept
 }
 
 // The thread's last error as an HRESULT.
-inline HRESULT MappedLastError() noexcept { return HresultFromWin32Code(GetLastError()); }
+inline HRESULT MappedLastError() noexcept
+{
+    return HresultFromWin32Code(GetLastError());
+}
 
 // For a call that failed: its mapped last error, or `fallback` when the platform left the
 // last error at 0, so that a failure is never reported as success.

@@ -28,11 +28,11 @@ Status Connection::Open(const ServerSettings& settings) noexcept
         parser_ = ReplyParser(settings.limits);
         buffer_.resize(kReceiveBufferSize);
 
-        const HRESULT connected =
-            ConnectTcp(settings.host, settings.port, DeadlineAfter(settings.connect_timeout), socket_);
+        const HRESULT connected = ConnectTcp(settings.host, settings.port, DeadlineAfter(settings.connect_timeout),
+                                             socket_);
         if (FAILED(connected))
             return Failure(connected, connected == socket_error::kTimedOut ? "no connection within the connect time-out"
-                                                                          : "cannot connect");
+                                                                           : "cannot connect");
 
         const bool authenticate = !settings.password.empty() || !settings.user.empty();
         const bool select = settings.database != 0;

@@ -8,8 +8,7 @@ namespace korvo::remote {
 
 PooledConnection::PooledConnection(PooledConnection&& other) noexcept
     : pool_(std::exchange(other.pool_, nullptr)), connection_(std::move(other.connection_))
-{
-}
+{}
 
 PooledConnection& PooledConnection::operator=(PooledConnection&& other) noexcept
 {
@@ -43,8 +42,7 @@ PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
 ConnectionPool::ConnectionPool(ServerSettings server, PoolSettings pool) noexcept
     : server_(std::move(server)), settings_(WithOneConnectionAtLeast(pool)),
       backoff_(pool.first_retry_delay, pool.max_retry_delay)
-{
-}
+{}
 
 ConnectionPool::~ConnectionPool() = default;
 

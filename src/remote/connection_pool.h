@@ -40,8 +40,7 @@ private:
     friend class ConnectionPool;
     PooledConnection(ConnectionPool* pool, std::unique_ptr<Connection> connection) noexcept
         : pool_(pool), connection_(std::move(connection))
-    {
-    }
+    {}
 
     ConnectionPool* pool_ = nullptr;
     std::unique_ptr<Connection> connection_;

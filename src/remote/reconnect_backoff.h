@@ -13,8 +13,7 @@ class ReconnectBackoff {
 public:
     ReconnectBackoff(std::chrono::milliseconds first_delay, std::chrono::milliseconds max_delay) noexcept
         : first_delay_(first_delay), max_delay_(max_delay)
-    {
-    }
+    {}
 
     bool failing() const noexcept { return failures_ > 0; }
     std::size_t failures() const noexcept { return failures_; }

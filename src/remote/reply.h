@@ -9,17 +9,17 @@ namespace korvo::remote {
 
 enum class ReplyType {
     kSimpleString, // a status such as "OK"
-    kError,        // the server refused the command; text is its message ("ERR ...", "WRONGTYPE ...")
+    kError, // the server refused the command; text is its message ("ERR ...", "WRONGTYPE ...")
     kInteger,
-    kBulkString,   // bytes, binary-safe
-    kNil,          // a null bulk string ($-1) or a null array (*-1): no value
+    kBulkString, // bytes, binary-safe
+    kNil, // a null bulk string ($-1) or a null array (*-1): no value
     kArray,
 };
 
 struct Reply {
     ReplyType type = ReplyType::kNil;
-    std::string text;            // simple string, error and bulk string
-    std::int64_t integer = 0;    // integer
+    std::string text; // simple string, error and bulk string
+    std::int64_t integer = 0; // integer
     std::vector<Reply> elements; // array
 
     bool IsError() const noexcept { return type == ReplyType::kError; }

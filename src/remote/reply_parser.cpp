@@ -57,7 +57,10 @@ ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
     }
 }
 
-Reply ReplyParser::TakeReply() noexcept { return std::exchange(reply_, Reply{}); }
+Reply ReplyParser::TakeReply() noexcept
+{
+    return std::exchange(reply_, Reply{});
+}
 
 void ReplyParser::Reset() noexcept
 {

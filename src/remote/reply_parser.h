@@ -14,17 +14,17 @@
 namespace korvo::remote {
 
 struct ReplyLimits {
-    std::size_t max_line_length = 64 * 1024;         // a simple string, error, integer or length line
-    std::size_t max_bulk_length = 64 * 1024 * 1024;  // one bulk string
-    std::size_t max_array_length = 1024 * 1024;      // the elements of one array
-    std::size_t max_elements = 4 * 1024 * 1024;      // the elements of one reply, all levels together
-    std::size_t max_depth = 16;                      // arrays inside arrays
+    std::size_t max_line_length = 64 * 1024; // a simple string, error, integer or length line
+    std::size_t max_bulk_length = 64 * 1024 * 1024; // one bulk string
+    std::size_t max_array_length = 1024 * 1024; // the elements of one array
+    std::size_t max_elements = 4 * 1024 * 1024; // the elements of one reply, all levels together
+    std::size_t max_depth = 16; // arrays inside arrays
     std::size_t max_reply_bytes = 256 * 1024 * 1024; // the wire bytes of one reply
 };
 
 enum class ParseStatus {
-    kNeedMore,      // every byte given was consumed and the reply is not complete yet
-    kComplete,      // one reply is complete: TakeReply has it
+    kNeedMore, // every byte given was consumed and the reply is not complete yet
+    kComplete, // one reply is complete: TakeReply has it
     kProtocolError, // not a valid reply, or beyond a limit: error() says which
     kOutOfMemory,
 };

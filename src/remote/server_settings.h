@@ -13,7 +13,7 @@ namespace korvo::remote {
 struct ServerSettings {
     std::string host = "127.0.0.1";
     std::uint16_t port = 6379;
-    std::string user;     // with a password: AUTH user password (an ACL user)
+    std::string user; // with a password: AUTH user password (an ACL user)
     std::string password; // alone: AUTH password (the default user); neither: no AUTH
     std::uint32_t database = 0; // SELECTed on connect unless 0
     std::chrono::milliseconds connect_timeout{2000};

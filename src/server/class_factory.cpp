@@ -1,8 +1,8 @@
 #include "server/class_factory.h"
 
+#include "platform/module_lock.h"
 #include "server/aggregation.h"
 #include "server/dictionary_object.h"
-#include "platform/module_lock.h"
 
 namespace korvo::server {
 
@@ -18,7 +18,8 @@ HRESULT STDMETHODCALLTYPE ClassFactory::CreateInstance(IUnknown* outer, REFIID i
     // `owner` holds the new object's one reference while it is set up; a failure on the way
     // releases it, which destroys the half-made object.
     ComPtr<IUnknown> owner;
-    const HRESULT hr = outer != nullptr ? DictionaryAggregate::Create(outer, owner) : DictionaryObject::CreatePlain(owner);
+    const HRESULT hr = outer != nullptr ? DictionaryAggregate::Create(outer, owner)
+                                        : DictionaryObject::CreatePlain(owner);
     if (FAILED(hr)) {
         return hr;
     }

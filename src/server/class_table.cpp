@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "errors/identifiers.h"
-#include "server/class_factory.h"
 #include "platform/com_ptr.h"
 #include "platform/critical_section.h"
+#include "server/class_factory.h"
 
 namespace korvo::server {
 namespace {

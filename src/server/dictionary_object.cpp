@@ -60,15 +60,17 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::GetIDsOfNames(REFIID iid, LPOLESTR* 
     return DictionaryIdsOfNames(iid, names, nameCount, locale, ids);
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
-                                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                                   UINT* argumentError) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
+                                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept
 {
     return InvokeDictionary(static_cast<IDictionary*>(this), id, iid, locale, flags, params, result, exception,
                             argumentError);
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get__NewEnum(IUnknown** pVal) noexcept { return members::NewEnum(state_, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get__NewEnum(IUnknown** pVal) noexcept
+{
+    return members::NewEnum(state_, pVal);
+}
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::putref_Item(BSTR Key, VARIANT* newVal) noexcept
 {
@@ -85,29 +87,50 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::get_Item(BSTR Key, VARIANT* newVal) 
     return members::GetItem(state_, Key, newVal);
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Add(BSTR Key, VARIANT* Item) noexcept { return members::Add(state_, Key, Item); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::Add(BSTR Key, VARIANT* Item) noexcept
+{
+    return members::Add(state_, Key, Item);
+}
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Remove(BSTR Key, LONG ItemPos) noexcept
 {
     return members::Remove(state_, Key, ItemPos);
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::RemoveAll(BSTR Pattern) noexcept { return members::RemoveAll(state_, Pattern); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::RemoveAll(BSTR Pattern) noexcept
+{
+    return members::RemoveAll(state_, Pattern);
+}
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Exists(BSTR Key, VARIANT_BOOL* Out) noexcept
 {
     return members::Exists(state_, Key, Out);
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_ItemsCount(LONG* pVal) noexcept { return members::ItemsCount(state_, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_ItemsCount(LONG* pVal) noexcept
+{
+    return members::ItemsCount(state_, pVal);
+}
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_KeysCount(LONG* pVal) noexcept { return members::KeysCount(state_, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_KeysCount(LONG* pVal) noexcept
+{
+    return members::KeysCount(state_, pVal);
+}
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_Count(BSTR Key, LONG* pVal) noexcept { return members::Count(state_, Key, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_Count(BSTR Key, LONG* pVal) noexcept
+{
+    return members::Count(state_, Key, pVal);
+}
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_Items(VARIANT* pVal) noexcept { return members::Items(state_, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_Items(VARIANT* pVal) noexcept
+{
+    return members::Items(state_, pVal);
+}
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_Keys(VARIANT* pVal) noexcept { return members::Keys(state_, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_Keys(VARIANT* pVal) noexcept
+{
+    return members::Keys(state_, pVal);
+}
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Connect(BSTR DictionaryName, BSTR ServerName) noexcept
 {
@@ -119,7 +142,10 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::Lock(LONG TimeOut, LONG* Result) noe
     return members::Lock(state_, TimeOut, Result);
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::UnLock() noexcept { return members::UnLock(state_); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::UnLock() noexcept
+{
+    return members::UnLock(state_);
+}
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_UniqueKeys(VARIANT_BOOL* pVal) noexcept
 {
@@ -158,10 +184,19 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::Load(BSTR FileName, BSTR Pattern) no
     return members::Load(state_, FileName, Pattern);
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::DisConnect() noexcept { return members::DisConnect(state_); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::DisConnect() noexcept
+{
+    return members::DisConnect(state_);
+}
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_RefCounter(LONG* pVal) noexcept { return members::RefCounter(state_, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_RefCounter(LONG* pVal) noexcept
+{
+    return members::RefCounter(state_, pVal);
+}
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_DebugInfo(BSTR* pVal) noexcept { return members::DebugInfo(state_, pVal); }
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_DebugInfo(BSTR* pVal) noexcept
+{
+    return members::DebugInfo(state_, pVal);
+}
 
 } // namespace korvo::server

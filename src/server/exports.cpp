@@ -1,10 +1,10 @@
 // The four exports of the in-process server.
+#include "platform/hresult_from_exception.h"
+#include "platform/module_lock.h"
 #include "server/class_table.h"
 #include "server/module_instance.h"
 #include "server/registry_entries.h"
 #include "server/type_library_registration.h"
-#include "platform/hresult_from_exception.h"
-#include "platform/module_lock.h"
 #include "share/named_store_registry.h"
 
 // A named store that holds objects keeps the module: their release may run foreign code,

@@ -12,9 +12,15 @@ constexpr DWORD kLongestPath = 32768;
 
 } // namespace
 
-void SetModuleInstance(HINSTANCE instance) noexcept { moduleInstance = instance; }
+void SetModuleInstance(HINSTANCE instance) noexcept
+{
+    moduleInstance = instance;
+}
 
-HINSTANCE ModuleInstance() noexcept { return moduleInstance; }
+HINSTANCE ModuleInstance() noexcept
+{
+    return moduleInstance;
+}
 
 std::wstring ModulePath()
 {

@@ -39,8 +39,8 @@ HRESULT FromRegistryError(LSTATUS status) noexcept
 
 HRESULT CreateKey(HKEY parent, const std::wstring& name, UniqueKey& key) noexcept
 {
-    return FromRegistryError(RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                                             nullptr, key.put(), nullptr));
+    return FromRegistryError(RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                             KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr));
 }
 
 // A key that registration owns outright: whatever was below it goes first.

@@ -40,7 +40,10 @@ void Binding::Unbind(Bound& bound) noexcept
     bound.lock.reset();
 }
 
-Binding::~Binding() { Unbind(bound_); }
+Binding::~Binding()
+{
+    Unbind(bound_);
+}
 
 HRESULT Binding::EnsureAttached(StorePtr& store) noexcept
 {

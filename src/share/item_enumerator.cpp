@@ -16,13 +16,11 @@ HRESULT CopyVariant(VARIANT& destination, const VARIANT& source) noexcept
 
 ItemEnumerator::ItemEnumerator(std::unique_ptr<VariantBlock> block) noexcept
     : ownedBlock_(std::move(block)), elements_(ownedBlock_->elements())
-{
-}
+{}
 
 ItemEnumerator::ItemEnumerator(const ItemEnumerator& source, ComPtr<ItemEnumerator> owner) noexcept
     : ComObject(), keepAlive_(std::move(owner)), elements_(source.elements_), position_(source.position_)
-{
-}
+{}
 
 HRESULT ItemEnumerator::CreateOwner(std::unique_ptr<VariantBlock> snapshot, ComPtr<ItemEnumerator>& result) noexcept
 {

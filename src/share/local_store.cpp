@@ -119,7 +119,10 @@ private:
 
 LocalStore::LocalStore(std::shared_ptr<StoreLock> sharedLock) noexcept : sharedLock_(std::move(sharedLock)) {}
 
-LocalStore::~LocalStore() { Destroy(); }
+LocalStore::~LocalStore()
+{
+    Destroy();
+}
 
 void LocalStore::Destroy() noexcept
 {

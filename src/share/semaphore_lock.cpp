@@ -22,7 +22,10 @@ KeyText HolderRecordName(const KeyText& name)
     return name.substr(0, split) + kPrefix + name.substr(split);
 }
 
-LONGLONG Packed(const ProcessIdentity& process) noexcept { return static_cast<LONGLONG>(PackProcess(process)); }
+LONGLONG Packed(const ProcessIdentity& process) noexcept
+{
+    return static_cast<LONGLONG>(PackProcess(process));
+}
 
 HRESULT FromWaitResult(DWORD waited) noexcept
 {
@@ -101,7 +104,7 @@ HRESULT SemaphoreLock::Take(DWORD timeOut) noexcept
     const ULONGLONG started = GetTickCount64();
     for (;;) {
         const ULONGLONG elapsed = GetTickCount64() - started;
-        const DWORD remaining = timeOut == INFINITE ? INFINITE
+        const DWORD remaining = timeOut == INFINITE  ? INFINITE
                                 : elapsed >= timeOut ? 0
                                                      : static_cast<DWORD>(timeOut - elapsed);
         const DWORD waited = WaitForSingleObject(semaphore_.get(), std::min(remaining, slice));

@@ -22,8 +22,7 @@ class SemaphoreLock final : public StoreLock {
 public:
     SemaphoreLock(UniqueHandle semaphore, std::unique_ptr<SharedRecord> holder) noexcept
         : semaphore_(std::move(semaphore)), holder_(std::move(holder))
-    {
-    }
+    {}
 
     // Null when the semaphore cannot be made (then the last error tells why): for a named
     // one, when the name is unfit for a kernel object or belongs to an object of another kind.

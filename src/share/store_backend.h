@@ -49,7 +49,8 @@ public:
     virtual HRESULT RemoveAll(persist::KeyFilter& filter) noexcept = 0;
     // Appends the records of the items whose key the filter matches, in order, for Save; the
     // same failure as RemoveAll for a key the pattern cannot be tested against.
-    virtual HRESULT WriteRecords(persist::RecordBuffer& records, persist::KeyFilter& filter, bool saveEmpty) noexcept = 0;
+    virtual HRESULT WriteRecords(persist::RecordBuffer& records, persist::KeyFilter& filter,
+                                 bool saveEmpty) noexcept = 0;
     // Adds loaded records in order, each by Add's rules; a record Add refuses is dropped and
     // leaves Add's error record.
     virtual HRESULT AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept = 0;

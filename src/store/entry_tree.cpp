@@ -17,7 +17,10 @@ struct Separator {
     std::uint32_t sequence = 0;
 };
 
-int CompareSequences(std::uint64_t a, std::uint64_t b) noexcept { return a < b ? -1 : (a > b ? 1 : 0); }
+int CompareSequences(std::uint64_t a, std::uint64_t b) noexcept
+{
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
 
 } // namespace
 
@@ -78,8 +81,7 @@ EntryTree::EntryTree(EntryTree&& other) noexcept
     : mode_(other.mode_), root_(std::exchange(other.root_, nullptr)), first_(std::exchange(other.first_, nullptr)),
       last_(std::exchange(other.last_, nullptr)), size_(std::exchange(other.size_, 0)),
       leaves_(std::exchange(other.leaves_, 0))
-{
-}
+{}
 
 EntryTree& EntryTree::operator=(EntryTree&& other) noexcept
 {
@@ -95,7 +97,10 @@ EntryTree& EntryTree::operator=(EntryTree&& other) noexcept
     return *this;
 }
 
-EntryTree::~EntryTree() { FreeNodes(); }
+EntryTree::~EntryTree()
+{
+    FreeNodes();
+}
 
 void EntryTree::FreeNodes() noexcept
 {
@@ -134,7 +139,10 @@ int EntryTree::Compare(const Entry& entry, KeyView key, std::uint64_t sequence) 
     return order != 0 ? order : CompareSequences(entry.sequence, sequence);
 }
 
-Entry& EntryTree::At(Position position) noexcept { return position.leaf->entries[position.index]; }
+Entry& EntryTree::At(Position position) noexcept
+{
+    return position.leaf->entries[position.index];
+}
 
 EntryTree::Position EntryTree::Normalised(Position position) noexcept
 {

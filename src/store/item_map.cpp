@@ -80,7 +80,10 @@ RemovedEntries::~RemovedEntries()
     ReleaseNow();
 }
 
-void RemovedEntries::ReleaseNow() noexcept { Release(items_, keys_, all_); }
+void RemovedEntries::ReleaseNow() noexcept
+{
+    Release(items_, keys_, all_);
+}
 
 void RemovedEntries::Reserve(std::size_t count)
 {
@@ -225,8 +228,8 @@ ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
     }
     result.place = entries_.Seek(key, EntryTree::kBehindAll);
     const auto before = entries_.Previous(EntryTree::Normalised(result.place));
-    result.present =
-        before != EntryTree::End() && CompareKeys(EntryTree::At(before).key.view(), key, entries_.mode()) == 0;
+    result.present = before != EntryTree::End() &&
+                     CompareKeys(EntryTree::At(before).key.view(), key, entries_.mode()) == 0;
     return result;
 }
 

@@ -15,9 +15,15 @@ constexpr int FoldAscii(OLECHAR unit) noexcept
 
 } // namespace
 
-CompareMode ProcessCompareMode() noexcept { return processCompareMode.load(std::memory_order_relaxed); }
+CompareMode ProcessCompareMode() noexcept
+{
+    return processCompareMode.load(std::memory_order_relaxed);
+}
 
-void SetProcessCompareMode(CompareMode mode) noexcept { processCompareMode.store(mode, std::memory_order_relaxed); }
+void SetProcessCompareMode(CompareMode mode) noexcept
+{
+    processCompareMode.store(mode, std::memory_order_relaxed);
+}
 
 int CompareKeys(KeyView a, KeyView b, CompareMode mode) noexcept
 {

@@ -66,8 +66,9 @@ TEST_F(ArchitectureTest, ComActivatesTheServerOfThisBuild)
     // The object's vtable lies in the image of the module that made it.
     const void* vtable = *reinterpret_cast<void* const*>(object.get());
     HMODULE owner = nullptr;
-    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                   static_cast<LPCWSTR>(vtable), &owner));
+    ASSERT_TRUE(
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<LPCWSTR>(vtable), &owner));
     EXPECT_EQ(owner, Korvod().module);
     EXPECT_EQ(MachineOf(owner), kExpectedMachine);
 }
@@ -110,8 +111,7 @@ TEST_F(ArchitectureTest, RegistrationLandsInTheViewOfItsBitnessOnly)
     for (const auto& view : views) {
         const std::wstring found = ServerPathIn(view.view, view.classesPath);
         const bool namesThisServer = !found.empty() && lstrcmpiW(found.c_str(), self.c_str()) == 0;
-        EXPECT_EQ(namesThisServer, view.holds32BitServer == kExpect32Bit)
-            << view.name << " names \"" << found << "\"";
+        EXPECT_EQ(namesThisServer, view.holds32BitServer == kExpect32Bit) << view.name << " names \"" << found << "\"";
     }
 }
 

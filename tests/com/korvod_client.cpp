@@ -18,8 +18,8 @@ std::wstring RegisteredServerPath()
 {
     std::array<wchar_t, 1024> path{};
     LONG size = static_cast<LONG>(path.size() * sizeof(wchar_t));
-    if (RegQueryValueW(HKEY_CLASSES_ROOT, L"CLSID\\{FF1EDF26-F2EE-4BCF-A988-A8E26C1C12B5}\\InprocServer32",
-                       path.data(), &size) != ERROR_SUCCESS) {
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, L"CLSID\\{FF1EDF26-F2EE-4BCF-A988-A8E26C1C12B5}\\InprocServer32", path.data(),
+                       &size) != ERROR_SUCCESS) {
         return {};
     }
     return path.data();
@@ -110,8 +110,14 @@ void ComTest::SetUpTestSuite()
     ASSERT_EQ(registered, S_OK);
 }
 
-void ComTest::SetUp() { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+void ComTest::SetUp()
+{
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+}
 
-void ComTest::TearDown() { CoUninitialize(); }
+void ComTest::TearDown()
+{
+    CoUninitialize();
+}
 
 } // namespace korvo::test

@@ -13,7 +13,10 @@ protected:
     static HRESULT CanUnload() { return Korvod().canUnloadNow(); }
 };
 
-TEST_F(ModuleLifetimeTest, NothingAliveMeansUnloadable) { EXPECT_EQ(CanUnload(), S_OK); }
+TEST_F(ModuleLifetimeTest, NothingAliveMeansUnloadable)
+{
+    EXPECT_EQ(CanUnload(), S_OK);
+}
 
 TEST_F(ModuleLifetimeTest, LiveObjectsHoldTheModule)
 {
@@ -92,8 +95,7 @@ TEST_F(ModuleLifetimeTest, LockServerHoldsTheModuleUntilUnlocked)
 TEST_F(ModuleLifetimeTest, OtherClassesAreNotAvailable)
 {
     void* result = reinterpret_cast<void*>(1);
-    EXPECT_EQ(Korvod().getClassObject(IID_IDispatch, IID_IClassFactory, &result),
-              static_cast<HRESULT>(0x80040111));
+    EXPECT_EQ(Korvod().getClassObject(IID_IDispatch, IID_IClassFactory, &result), static_cast<HRESULT>(0x80040111));
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IClassFactory, nullptr), E_POINTER);
     result = reinterpret_cast<void*>(1);

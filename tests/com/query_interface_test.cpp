@@ -50,8 +50,8 @@ TEST_F(QueryInterfaceTest, MarshalComesFromTheFreeThreadedMarshaller)
     ComPtr<IMarshal> reference;
     ASSERT_EQ(freeThreaded.As(IID_IMarshal, reference), S_OK);
     CLSID expected{};
-    ASSERT_EQ(reference->GetUnmarshalClass(kIidIDictionary, dictionary.get(), MSHCTX_INPROC, nullptr,
-                                           MSHLFLAGS_NORMAL, &expected),
+    ASSERT_EQ(reference->GetUnmarshalClass(kIidIDictionary, dictionary.get(), MSHCTX_INPROC, nullptr, MSHLFLAGS_NORMAL,
+                                           &expected),
               S_OK);
     EXPECT_TRUE(IsEqualCLSID(unmarshaler, expected));
     // Its IUnknown is the object's identity, as aggregation requires.

@@ -85,7 +85,10 @@ void CreateSubkey(const std::wstring& path)
     RegCloseKey(key);
 }
 
-bool KeyExists(const std::wstring& path) { return static_cast<bool>(Key(path)); }
+bool KeyExists(const std::wstring& path)
+{
+    return static_cast<bool>(Key(path));
+}
 
 bool TypeLibraryRegistered()
 {
@@ -110,8 +113,8 @@ protected:
         EXPECT_EQ(Key(kProgIdKey).Values(), (Values{{L"", className}}));
         EXPECT_EQ(Key(std::wstring(kProgIdKey) + L"\\CLSID").Values(), (Values{{L"", clsid}}));
         EXPECT_EQ(Key(classKey).Values(), (Values{{L"", className}}));
-        EXPECT_EQ(Key(classKey).Subkeys(), (Names{L"InprocServer32", L"Programmable", L"ProgID", L"TypeLib",
-                                                  L"VersionIndependentProgID"}));
+        EXPECT_EQ(Key(classKey).Subkeys(),
+                  (Names{L"InprocServer32", L"Programmable", L"ProgID", L"TypeLib", L"VersionIndependentProgID"}));
         EXPECT_EQ(Key(classKey + L"\\ProgID").Values(), (Values{{L"", L"Korvo.Dictionary"}}));
         EXPECT_EQ(Key(classKey + L"\\VersionIndependentProgID").Values(), (Values{{L"", L"Korvo.Dictionary"}}));
         EXPECT_TRUE(Key(classKey + L"\\Programmable"));

@@ -92,8 +92,8 @@ HRESULT RegisterServer()
         return HRESULT_FROM_WIN32(GetLastError());
     }
     using Register = HRESULT(STDAPICALLTYPE*)();
-    const auto registerServer =
-        reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    const auto registerServer = reinterpret_cast<Register>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
     const HRESULT registered = registerServer != nullptr ? registerServer() : E_NOINTERFACE;
     FreeLibrary(module);
     return registered;

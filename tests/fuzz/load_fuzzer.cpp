@@ -8,10 +8,10 @@
 
 #include <unistd.h>
 
+#include "members/items.h"
 #include "members/persistence.h"
 #include "platform/platform.h"
 #include "share/named_store_registry.h"
-#include "members/items.h"
 
 namespace {
 

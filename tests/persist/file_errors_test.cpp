@@ -3,8 +3,8 @@
 #include <future>
 #include <thread>
 
-#include "persist_test_support.h"
 #include "members/items.h"
+#include "persist_test_support.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -94,7 +94,8 @@ TEST_F(FileErrors, LoadOfADirectoryFailsAndLeavesTheStore)
 TEST_F(FileErrors, NoFileHandleOutlivesTheCall)
 {
     const auto openDescriptors = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
     };
     SaveTo(object_, dir_.File("good.dic"));
     WriteBytes(dir_.File("bad.dic"), {0x66, 0x44, 0x49, 0x43, 0x09, 0x00});

@@ -94,13 +94,13 @@ TEST_P(FailedSave, KeepsTheOldFileAtEveryCall)
     EXPECT_GT(faulted, 0) << "no call was made to fail";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, FailedSave,
-    ::testing::Values(SaveFault{"WriteFails", FileOperation::Write, FileFault::Fails, kDiskFull},
-                      SaveFault{"WriteComesUpShort", FileOperation::Write, FileFault::Short, S_OK},
-                      SaveFault{"FlushFails", FileOperation::Flush, FileFault::Fails, kWriteFault},
-                      SaveFault{"ReplaceFails", FileOperation::Replace, FileFault::Fails, kAccessDenied}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, FailedSave,
+                         ::testing::Values(SaveFault{"WriteFails", FileOperation::Write, FileFault::Fails, kDiskFull},
+                                           SaveFault{"WriteComesUpShort", FileOperation::Write, FileFault::Short, S_OK},
+                                           SaveFault{"FlushFails", FileOperation::Flush, FileFault::Fails, kWriteFault},
+                                           SaveFault{"ReplaceFails", FileOperation::Replace, FileFault::Fails,
+                                                     kAccessDenied}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct LoadFault {
     const char* name;

@@ -56,8 +56,8 @@ TEST_F(LoadFile, TruncatedAtEveryOffsetKeepsTheWholeRecordsBeforeTheCut)
         object.setUniqueKeys(VARIANT_FALSE);
         WriteBytes(dir_.File("cut.dic"), Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         const HRESULT result = LoadFrom(object, dir_.File("cut.dic"));
-        const auto whole = static_cast<LONG>(std::count_if(recordEnds.begin(), recordEnds.end(),
-                                                           [&](std::size_t end) { return end <= cut; }));
+        const auto whole = static_cast<LONG>(
+            std::count_if(recordEnds.begin(), recordEnds.end(), [&](std::size_t end) { return end <= cut; }));
         EXPECT_EQ(result, cut < 4 ? kInvalidData : kEndOfFile) << "cut at " << cut;
         EXPECT_EQ(ItemsCountOf(object), whole) << "cut at " << cut;
     }
@@ -89,8 +89,12 @@ TEST_F(LoadFile, TagsTheWriterNeverProducesStopTheLoadAtThatRecord)
     for (std::uint16_t tag : {9, 12, 14, 15, 26, 36, 0x2000, 0x400C, 0xFFFE}) {
         ObjectState object;
         WriteBytes(dir_.File("tag.dic"),
-                   Concat({kMagic, IntRecord('a', 1), {static_cast<std::uint8_t>(tag & 0xFF), static_cast<std::uint8_t>(tag >> 8)},
-                           {0x01, 0x00, 0x00, 0x00, 0x62, 0x00}, IntRecord('c', 3), kEnd}));
+                   Concat({kMagic,
+                           IntRecord('a', 1),
+                           {static_cast<std::uint8_t>(tag & 0xFF), static_cast<std::uint8_t>(tag >> 8)},
+                           {0x01, 0x00, 0x00, 0x00, 0x62, 0x00},
+                           IntRecord('c', 3),
+                           kEnd}));
         EXPECT_EQ(LoadFrom(object, dir_.File("tag.dic")), kInvalidData) << "tag " << tag;
         EXPECT_EQ(EntriesOf(object), (std::vector<std::string>{"a=I4:1"})) << "tag " << tag;
     }
@@ -145,9 +149,11 @@ namespace {
 // decision, but the reader stays in step with the file either way.
 TEST_F(LoadFile, TagsThatNoStoredItemHasAreReadInStep)
 {
-    EXPECT_EQ(LoadBytes(Concat({kMagic, {0x18, 0x00, 0x01, 0x00, 0x00, 0x00, 0x76, 0x00},
+    EXPECT_EQ(LoadBytes(Concat({kMagic,
+                                {0x18, 0x00, 0x01, 0x00, 0x00, 0x00, 0x76, 0x00},
                                 {0x19, 0x00, 0x05, 0x40, 0x00, 0x80, 0x01, 0x00, 0x00, 0x00, 0x68, 0x00},
-                                IntRecord('z', 26), kEnd})),
+                                IntRecord('z', 26),
+                                kEnd})),
               S_OK);
     const auto entries = EntriesOf(object_);
     ASSERT_FALSE(entries.empty());

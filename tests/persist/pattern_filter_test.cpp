@@ -4,11 +4,11 @@
 #include <iterator>
 #include <thread>
 
+#include "counting_object.h"
 #include "errors/identifiers.h"
 #include "members/persistence.h"
 #include "persist_test_support.h"
 #include "store/key_compare.h"
-#include "counting_object.h"
 
 namespace korvo::testing {
 namespace {

@@ -6,10 +6,10 @@
 #include <iterator>
 #include <sstream>
 
+#include "members/items.h"
 #include "members/persistence.h"
 #include "platform/key_pattern.h"
 #include "store/key_compare.h"
-#include "members/items.h"
 
 namespace korvo::testing {
 
@@ -31,7 +31,6 @@ std::string Narrow(std::u16string_view text)
 }
 
 std::string ElementsDescribed(SAFEARRAY* array);
-
 
 // The values of a VT_ARRAY | VT_VARIANT result, in order.
 std::vector<VARIANT*> ArrayElements(SAFEARRAY* array)
@@ -89,8 +88,7 @@ PathBstr::PathBstr(const std::filesystem::path& path)
 #else
     : Bstr(path.u16string())
 #endif
-{
-}
+{}
 
 Bytes ReadBytes(const std::filesystem::path& path)
 {
@@ -108,31 +106,69 @@ std::string Describe(const VARIANT& value)
 {
     std::ostringstream out;
     switch (V_VT(&value)) {
-    case VT_EMPTY: return "EMPTY";
-    case VT_NULL: return "NULL";
-    case VT_VOID: return "VOID";
-    case VT_I2: out << "I2:" << V_I2(&value); break;
-    case VT_I4: out << "I4:" << V_I4(&value); break;
-    case VT_R4: out << "R4:" << V_R4(&value); break;
-    case VT_R8: out << "R8:" << V_R8(&value); break;
-    case VT_CY: out << "CY:" << V_CY(&value).int64; break;
-    case VT_DATE: out << "DATE:" << V_DATE(&value); break;
+    case VT_EMPTY:
+        return "EMPTY";
+    case VT_NULL:
+        return "NULL";
+    case VT_VOID:
+        return "VOID";
+    case VT_I2:
+        out << "I2:" << V_I2(&value);
+        break;
+    case VT_I4:
+        out << "I4:" << V_I4(&value);
+        break;
+    case VT_R4:
+        out << "R4:" << V_R4(&value);
+        break;
+    case VT_R8:
+        out << "R8:" << V_R8(&value);
+        break;
+    case VT_CY:
+        out << "CY:" << V_CY(&value).int64;
+        break;
+    case VT_DATE:
+        out << "DATE:" << V_DATE(&value);
+        break;
     case VT_BSTR:
         if (!V_BSTR(&value))
             return "BSTR(null)";
         return "BSTR:" + Narrow(ToU16(V_BSTR(&value), SysStringLen(V_BSTR(&value))));
-    case VT_ERROR: out << "ERROR:" << std::hex << static_cast<std::uint32_t>(V_ERROR(&value)); break;
-    case VT_BOOL: out << "BOOL:" << V_BOOL(&value); break;
-    case VT_UNKNOWN: return V_UNKNOWN(&value) ? "UNKNOWN:object" : "UNKNOWN:null";
-    case VT_I1: out << "I1:" << static_cast<int>(V_I1(&value)); break;
-    case VT_UI1: out << "UI1:" << static_cast<int>(V_UI1(&value)); break;
-    case VT_UI2: out << "UI2:" << V_UI2(&value); break;
-    case VT_UI4: out << "UI4:" << V_UI4(&value); break;
-    case VT_I8: out << "I8:" << V_I8(&value); break;
-    case VT_UI8: out << "UI8:" << V_UI8(&value); break;
-    case VT_INT: out << "INT:" << V_INT(&value); break;
-    case VT_UINT: out << "UINT:" << V_UINT(&value); break;
-    case VT_HRESULT: out << "HRESULT:" << std::hex << static_cast<std::uint32_t>(V_I4(&value)); break;
+    case VT_ERROR:
+        out << "ERROR:" << std::hex << static_cast<std::uint32_t>(V_ERROR(&value));
+        break;
+    case VT_BOOL:
+        out << "BOOL:" << V_BOOL(&value);
+        break;
+    case VT_UNKNOWN:
+        return V_UNKNOWN(&value) ? "UNKNOWN:object" : "UNKNOWN:null";
+    case VT_I1:
+        out << "I1:" << static_cast<int>(V_I1(&value));
+        break;
+    case VT_UI1:
+        out << "UI1:" << static_cast<int>(V_UI1(&value));
+        break;
+    case VT_UI2:
+        out << "UI2:" << V_UI2(&value);
+        break;
+    case VT_UI4:
+        out << "UI4:" << V_UI4(&value);
+        break;
+    case VT_I8:
+        out << "I8:" << V_I8(&value);
+        break;
+    case VT_UI8:
+        out << "UI8:" << V_UI8(&value);
+        break;
+    case VT_INT:
+        out << "INT:" << V_INT(&value);
+        break;
+    case VT_UINT:
+        out << "UINT:" << V_UINT(&value);
+        break;
+    case VT_HRESULT:
+        out << "HRESULT:" << std::hex << static_cast<std::uint32_t>(V_I4(&value));
+        break;
     default:
         if (V_VT(&value) == (VT_ARRAY | VT_VARIANT))
             return ElementsDescribed(V_ARRAY(&value));
@@ -175,7 +211,8 @@ HRESULT SaveTo(ObjectState& object, const std::filesystem::path& path, bool save
 {
     PathBstr fileName(path);
     Bstr patternText(pattern ? std::u16string_view(pattern) : std::u16string_view());
-    return members::Save(object, fileName, saveEmpty ? VARIANT_TRUE : VARIANT_FALSE, pattern ? BSTR(patternText) : nullptr);
+    return members::Save(object, fileName, saveEmpty ? VARIANT_TRUE : VARIANT_FALSE,
+                         pattern ? BSTR(patternText) : nullptr);
 }
 
 HRESULT LoadFrom(ObjectState& object, const std::filesystem::path& path, const char16_t* pattern)
@@ -191,7 +228,13 @@ HRESULT RemoveAllMatching(ObjectState& object, const char16_t* pattern)
     return members::RemoveAll(object, pattern ? BSTR(patternText) : nullptr);
 }
 
-PatternUnavailableScope::PatternUnavailableScope() { SetKeyPatternUnavailableForTesting(true); }
-PatternUnavailableScope::~PatternUnavailableScope() { SetKeyPatternUnavailableForTesting(false); }
+PatternUnavailableScope::PatternUnavailableScope()
+{
+    SetKeyPatternUnavailableForTesting(true);
+}
+PatternUnavailableScope::~PatternUnavailableScope()
+{
+    SetKeyPatternUnavailableForTesting(false);
+}
 
 } // namespace korvo::testing

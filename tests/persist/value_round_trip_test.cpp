@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "counting_object.h"
 #include "persist_test_support.h"
 #include "store/key_compare.h"
-#include "counting_object.h"
 
 namespace korvo::testing {
 namespace {
@@ -23,25 +23,120 @@ std::vector<TaggedValue> TaggedValues()
     return {
         {"empty", [](VARIANT&) {}, "EMPTY"},
         {"null", [](VARIANT& v) { V_VT(&v) = VT_NULL; }, "NULL"},
-        {"i2", [](VARIANT& v) { V_VT(&v) = VT_I2; V_I2(&v) = -12345; }, "I2:-12345"},
-        {"i4", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = -2000000000; }, "I4:-2000000000"},
-        {"r4", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1.5f; }, "R4:1.5"},
-        {"r8", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = -0.25; }, "R8:-0.25"},
-        {"cy", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 123456789012LL; }, "CY:123456789012"},
-        {"date", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 45000.5; }, "DATE:45000.5"},
-        {"bstr", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(OLESTR("text")); }, "BSTR:text"},
-        {"bstr-null", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = nullptr; }, "BSTR:"},
-        {"error", [](VARIANT& v) { V_VT(&v) = VT_ERROR; V_ERROR(&v) = static_cast<SCODE>(0x80020004); }, "ERROR:80020004"},
-        {"bool-true", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }, "BOOL:-1"},
-        {"bool-false", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }, "BOOL:0"},
-        {"i1", [](VARIANT& v) { V_VT(&v) = VT_I1; V_I1(&v) = -5; }, "I1:-5"},
-        {"ui1", [](VARIANT& v) { V_VT(&v) = VT_UI1; V_UI1(&v) = 250; }, "UI1:250"},
-        {"ui2", [](VARIANT& v) { V_VT(&v) = VT_UI2; V_UI2(&v) = 65000; }, "UI2:65000"},
-        {"ui4", [](VARIANT& v) { V_VT(&v) = VT_UI4; V_UI4(&v) = 4000000000u; }, "UI4:4000000000"},
-        {"i8", [](VARIANT& v) { V_VT(&v) = VT_I8; V_I8(&v) = -9000000000000000000LL; }, "I8:-9000000000000000000"},
-        {"ui8", [](VARIANT& v) { V_VT(&v) = VT_UI8; V_UI8(&v) = 18000000000000000000ULL; }, "UI8:18000000000000000000"},
-        {"int", [](VARIANT& v) { V_VT(&v) = VT_INT; V_INT(&v) = -7; }, "INT:-7"},
-        {"uint", [](VARIANT& v) { V_VT(&v) = VT_UINT; V_UINT(&v) = 7u; }, "UINT:7"},
+        {"i2",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I2;
+             V_I2(&v) = -12345;
+         },
+         "I2:-12345"},
+        {"i4",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I4;
+             V_I4(&v) = -2000000000;
+         },
+         "I4:-2000000000"},
+        {"r4",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = 1.5f;
+         },
+         "R4:1.5"},
+        {"r8",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = -0.25;
+         },
+         "R8:-0.25"},
+        {"cy",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_CY;
+             V_CY(&v).int64 = 123456789012LL;
+         },
+         "CY:123456789012"},
+        {"date",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 45000.5;
+         },
+         "DATE:45000.5"},
+        {"bstr",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_BSTR;
+             V_BSTR(&v) = SysAllocString(OLESTR("text"));
+         },
+         "BSTR:text"},
+        {"bstr-null",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_BSTR;
+             V_BSTR(&v) = nullptr;
+         },
+         "BSTR:"},
+        {"error",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_ERROR;
+             V_ERROR(&v) = static_cast<SCODE>(0x80020004);
+         },
+         "ERROR:80020004"},
+        {"bool-true",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_BOOL;
+             V_BOOL(&v) = VARIANT_TRUE;
+         },
+         "BOOL:-1"},
+        {"bool-false",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_BOOL;
+             V_BOOL(&v) = VARIANT_FALSE;
+         },
+         "BOOL:0"},
+        {"i1",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I1;
+             V_I1(&v) = -5;
+         },
+         "I1:-5"},
+        {"ui1",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI1;
+             V_UI1(&v) = 250;
+         },
+         "UI1:250"},
+        {"ui2",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI2;
+             V_UI2(&v) = 65000;
+         },
+         "UI2:65000"},
+        {"ui4",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI4;
+             V_UI4(&v) = 4000000000u;
+         },
+         "UI4:4000000000"},
+        {"i8",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I8;
+             V_I8(&v) = -9000000000000000000LL;
+         },
+         "I8:-9000000000000000000"},
+        {"ui8",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI8;
+             V_UI8(&v) = 18000000000000000000ULL;
+         },
+         "UI8:18000000000000000000"},
+        {"int",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_INT;
+             V_INT(&v) = -7;
+         },
+         "INT:-7"},
+        {"uint",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UINT;
+             V_UINT(&v) = 7u;
+         },
+         "UINT:7"},
     };
 }
 
@@ -96,8 +191,8 @@ TEST(ValueWriter, SingleByteTypesTakeFourBytesWithTheValueFirst)
     V_UI1(item.get()) = 0x7F;
     AddOk(object, u"b", *item.get());
     ASSERT_EQ(SaveTo(object, dir.File("d.dic")), S_OK);
-    const Bytes expected = {0x66, 0x44, 0x49, 0x43, 0x11, 0x00, 0x7F, 0x00, 0x00, 0x00,
-                            0x01, 0x00, 0x00, 0x00, 0x62, 0x00, 0xFF, 0xFF};
+    const Bytes expected = {0x66, 0x44, 0x49, 0x43, 0x11, 0x00, 0x7F, 0x00, 0x00,
+                            0x00, 0x01, 0x00, 0x00, 0x00, 0x62, 0x00, 0xFF, 0xFF};
     EXPECT_EQ(ReadBytes(dir.File("d.dic")), expected);
 }
 

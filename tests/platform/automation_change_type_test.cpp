@@ -12,9 +12,9 @@
 namespace {
 
 using korvo::UniqueVariant;
-using korvo::testing::CountingObject;
 using korvo::test::Narrow;
 using korvo::test::WideCopy;
+using korvo::testing::CountingObject;
 
 struct TextCase {
     const char* name;
@@ -56,66 +56,245 @@ void ExpectText(const std::vector<TextCase>& cases, USHORT flags = 0)
 TEST(AutomationChangeType, Integers)
 {
     ExpectText({
-        {"I1", [](VARIANT& v) { V_VT(&v) = VT_I1; V_I1(&v) = -5; }, "-5"},
-        {"UI1", [](VARIANT& v) { V_VT(&v) = VT_UI1; V_UI1(&v) = 200; }, "200"},
-        {"I2", [](VARIANT& v) { V_VT(&v) = VT_I2; V_I2(&v) = -32768; }, "-32768"},
-        {"UI2", [](VARIANT& v) { V_VT(&v) = VT_UI2; V_UI2(&v) = 65535; }, "65535"},
-        {"I4", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = -2147483647 - 1; }, "-2147483648"},
-        {"UI4", [](VARIANT& v) { V_VT(&v) = VT_UI4; V_UI4(&v) = 4294967295u; }, "4294967295"},
-        {"I8", [](VARIANT& v) { V_VT(&v) = VT_I8; V_I8(&v) = -9223372036854775807LL - 1; }, "-9223372036854775808"},
-        {"UI8", [](VARIANT& v) { V_VT(&v) = VT_UI8; V_UI8(&v) = 18446744073709551615ULL; }, "18446744073709551615"},
-        {"INT", [](VARIANT& v) { V_VT(&v) = VT_INT; V_INT(&v) = -7; }, "-7"},
-        {"UINT", [](VARIANT& v) { V_VT(&v) = VT_UINT; V_UINT(&v) = 7; }, "7"},
-        {"I4 zero", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = 0; }, "0"},
+        {"I1",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I1;
+             V_I1(&v) = -5;
+         },
+         "-5"},
+        {"UI1",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI1;
+             V_UI1(&v) = 200;
+         },
+         "200"},
+        {"I2",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I2;
+             V_I2(&v) = -32768;
+         },
+         "-32768"},
+        {"UI2",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI2;
+             V_UI2(&v) = 65535;
+         },
+         "65535"},
+        {"I4",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I4;
+             V_I4(&v) = -2147483647 - 1;
+         },
+         "-2147483648"},
+        {"UI4",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI4;
+             V_UI4(&v) = 4294967295u;
+         },
+         "4294967295"},
+        {"I8",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I8;
+             V_I8(&v) = -9223372036854775807LL - 1;
+         },
+         "-9223372036854775808"},
+        {"UI8",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UI8;
+             V_UI8(&v) = 18446744073709551615ULL;
+         },
+         "18446744073709551615"},
+        {"INT",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_INT;
+             V_INT(&v) = -7;
+         },
+         "-7"},
+        {"UINT",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_UINT;
+             V_UINT(&v) = 7;
+         },
+         "7"},
+        {"I4 zero",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_I4;
+             V_I4(&v) = 0;
+         },
+         "0"},
     });
 }
 
 TEST(AutomationChangeType, RealsUseSevenAndFifteenSignificantDigits)
 {
     ExpectText({
-        {"R4 1.5", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1.5f; }, "1.5"},
-        {"R4 0.1", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 0.1f; }, "0.1"},
-        {"R4 pi", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 3.14159265f; }, "3.141593"},
-        {"R4 -0", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = -0.0f; }, "0"},
-        {"R4 integral", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1234567.0f; }, "1234567"},
-        {"R8 0.1+0.2", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 0.1 + 0.2; }, "0.3"},
-        {"R8 1/3", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 1.0 / 3.0; }, "0.333333333333333"},
-        {"R8 -2.5", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = -2.5; }, "-2.5"},
-        {"R8 15 digits", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 123456789012345.0; }, "123456789012345"},
-        {"R8 -0", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = -0.0; }, "0"},
+        {"R4 1.5",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = 1.5f;
+         },
+         "1.5"},
+        {"R4 0.1",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = 0.1f;
+         },
+         "0.1"},
+        {"R4 pi",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = 3.14159265f;
+         },
+         "3.141593"},
+        {"R4 -0",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = -0.0f;
+         },
+         "0"},
+        {"R4 integral",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = 1234567.0f;
+         },
+         "1234567"},
+        {"R8 0.1+0.2",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = 0.1 + 0.2;
+         },
+         "0.3"},
+        {"R8 1/3",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = 1.0 / 3.0;
+         },
+         "0.333333333333333"},
+        {"R8 -2.5",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = -2.5;
+         },
+         "-2.5"},
+        {"R8 15 digits",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = 123456789012345.0;
+         },
+         "123456789012345"},
+        {"R8 -0",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = -0.0;
+         },
+         "0"},
     });
 }
 
 TEST(AutomationChangeType, LargeRealsUseAnExponent)
 {
     ExpectText({
-        {"R4 1e10", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 1e10f; }, "1E+10"},
-        {"R4 123456789", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 123456789.0f; }, "1.234568E+08"},
-        {"R8 1e15", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 1e15; }, "1E+15"},
-        {"R8 -1.5e300", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = -1.5e300; }, "-1.5E+300"},
-        {"R8 2.5e-7", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 2.5e-7; }, "2.5E-07"},
+        {"R4 1e10",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = 1e10f;
+         },
+         "1E+10"},
+        {"R4 123456789",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R4;
+             V_R4(&v) = 123456789.0f;
+         },
+         "1.234568E+08"},
+        {"R8 1e15",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = 1e15;
+         },
+         "1E+15"},
+        {"R8 -1.5e300",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = -1.5e300;
+         },
+         "-1.5E+300"},
+        {"R8 2.5e-7",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_R8;
+             V_R8(&v) = 2.5e-7;
+         },
+         "2.5E-07"},
     });
 }
 
 TEST(AutomationChangeType, CurrencyAndDecimalDropTrailingZeros)
 {
     ExpectText({
-        {"CY 1.5", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 15000; }, "1.5"},
-        {"CY 1", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 10000; }, "1"},
-        {"CY -1.2345", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = -12345; }, "-1.2345"},
-        {"CY 0.0001", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 1; }, "0.0001"},
-        {"CY 0", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = 0; }, "0"},
-        {"CY min", [](VARIANT& v) { V_VT(&v) = VT_CY; V_CY(&v).int64 = -9223372036854775807LL - 1; },
+        {"CY 1.5",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_CY;
+             V_CY(&v).int64 = 15000;
+         },
+         "1.5"},
+        {"CY 1",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_CY;
+             V_CY(&v).int64 = 10000;
+         },
+         "1"},
+        {"CY -1.2345",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_CY;
+             V_CY(&v).int64 = -12345;
+         },
+         "-1.2345"},
+        {"CY 0.0001",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_CY;
+             V_CY(&v).int64 = 1;
+         },
+         "0.0001"},
+        {"CY 0",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_CY;
+             V_CY(&v).int64 = 0;
+         },
+         "0"},
+        {"CY min",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_CY;
+             V_CY(&v).int64 = -9223372036854775807LL - 1;
+         },
          "-922337203685477.5808"},
-        {"DECIMAL 1.50", [](VARIANT& v) { V_DECIMAL(&v) = MakeDecimal(false, 2, 0, 150); V_VT(&v) = VT_DECIMAL; }, "1.5"},
+        {"DECIMAL 1.50",
+         [](VARIANT& v) {
+             V_DECIMAL(&v) = MakeDecimal(false, 2, 0, 150);
+             V_VT(&v) = VT_DECIMAL;
+         },
+         "1.5"},
         {"DECIMAL -12.345",
-         [](VARIANT& v) { V_DECIMAL(&v) = MakeDecimal(true, 3, 0, 12345); V_VT(&v) = VT_DECIMAL; }, "-12.345"},
-        {"DECIMAL integral", [](VARIANT& v) { V_DECIMAL(&v) = MakeDecimal(false, 0, 0, 42); V_VT(&v) = VT_DECIMAL; }, "42"},
+         [](VARIANT& v) {
+             V_DECIMAL(&v) = MakeDecimal(true, 3, 0, 12345);
+             V_VT(&v) = VT_DECIMAL;
+         },
+         "-12.345"},
+        {"DECIMAL integral",
+         [](VARIANT& v) {
+             V_DECIMAL(&v) = MakeDecimal(false, 0, 0, 42);
+             V_VT(&v) = VT_DECIMAL;
+         },
+         "42"},
         {"DECIMAL 96-bit max",
-         [](VARIANT& v) { V_DECIMAL(&v) = MakeDecimal(false, 0, 0xFFFFFFFF, ~0ULL); V_VT(&v) = VT_DECIMAL; },
+         [](VARIANT& v) {
+             V_DECIMAL(&v) = MakeDecimal(false, 0, 0xFFFFFFFF, ~0ULL);
+             V_VT(&v) = VT_DECIMAL;
+         },
          "79228162514264337593543950335"},
         {"DECIMAL smallest",
-         [](VARIANT& v) { V_DECIMAL(&v) = MakeDecimal(false, 28, 0, 1); V_VT(&v) = VT_DECIMAL; },
+         [](VARIANT& v) {
+             V_DECIMAL(&v) = MakeDecimal(false, 28, 0, 1);
+             V_VT(&v) = VT_DECIMAL;
+         },
          "0.0000000000000000000000000001"},
     });
 }
@@ -123,30 +302,99 @@ TEST(AutomationChangeType, CurrencyAndDecimalDropTrailingZeros)
 TEST(AutomationChangeType, DatesPrintDateTimeOrBoth)
 {
     ExpectText({
-        {"zero", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 0.0; }, "12:00:00 AM"},
-        {"noon of day zero", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 0.5; }, "12:00:00 PM"},
-        {"time only", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 0.75; }, "6:00:00 PM"},
-        {"day one", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 1.0; }, "12/31/1899"},
-        {"2000", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 36526.0; }, "1/1/2000"},
-        {"2000 evening", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 36526.75; }, "1/1/2000 6:00:00 PM"},
-        {"leap day", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 36585.25; }, "2/29/2000 6:00:00 AM"},
-        {"seconds", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 36526.0 + (13 * 3600 + 5 * 60 + 9) / 86400.0; },
+        {"zero",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 0.0;
+         },
+         "12:00:00 AM"},
+        {"noon of day zero",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 0.5;
+         },
+         "12:00:00 PM"},
+        {"time only",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 0.75;
+         },
+         "6:00:00 PM"},
+        {"day one",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 1.0;
+         },
+         "12/31/1899"},
+        {"2000",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 36526.0;
+         },
+         "1/1/2000"},
+        {"2000 evening",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 36526.75;
+         },
+         "1/1/2000 6:00:00 PM"},
+        {"leap day",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 36585.25;
+         },
+         "2/29/2000 6:00:00 AM"},
+        {"seconds",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 36526.0 + (13 * 3600 + 5 * 60 + 9) / 86400.0;
+         },
          "1/1/2000 1:05:09 PM"},
-        {"before day zero", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = -1.25; }, "12/29/1899 6:00:00 AM"},
-        {"last day", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 2958465.0; }, "12/31/9999"},
+        {"before day zero",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = -1.25;
+         },
+         "12/29/1899 6:00:00 AM"},
+        {"last day",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_DATE;
+             V_DATE(&v) = 2958465.0;
+         },
+         "12/31/9999"},
     });
 }
 
 TEST(AutomationChangeType, BooleansPrintAsNumbersUnlessAlphaIsAsked)
 {
     ExpectText({
-        {"true", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }, "-1"},
-        {"false", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }, "0"},
+        {"true",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_BOOL;
+             V_BOOL(&v) = VARIANT_TRUE;
+         },
+         "-1"},
+        {"false",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_BOOL;
+             V_BOOL(&v) = VARIANT_FALSE;
+         },
+         "0"},
     });
     ExpectText(
         {
-            {"true", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }, "True"},
-            {"false", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }, "False"},
+            {"true",
+             [](VARIANT& v) {
+                 V_VT(&v) = VT_BOOL;
+                 V_BOOL(&v) = VARIANT_TRUE;
+             },
+             "True"},
+            {"false",
+             [](VARIANT& v) {
+                 V_VT(&v) = VT_BOOL;
+                 V_BOOL(&v) = VARIANT_FALSE;
+             },
+             "False"},
         },
         VARIANT_ALPHABOOL);
 }
@@ -155,7 +403,11 @@ TEST(AutomationChangeType, EmptyIsTheEmptyStringAndStringsAreCopied)
 {
     ExpectText({
         {"empty", [](VARIANT&) {}, ""},
-        {"string", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = WideCopy(std::string("a\0b", 3)); },
+        {"string",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_BSTR;
+             V_BSTR(&v) = WideCopy(std::string("a\0b", 3));
+         },
          std::string("a\0b", 3)},
     });
 }
@@ -169,10 +421,30 @@ TEST(AutomationChangeType, ByReferenceConvertsWhatItRefersTo)
     V_VT(&inner) = VT_R8;
     V_R8(&inner) = 2.5;
     ExpectText({
-        {"I4", [&](VARIANT& v) { V_VT(&v) = VT_BYREF | VT_I4; V_I4REF(&v) = &number; }, "42"},
-        {"DATE", [&](VARIANT& v) { V_VT(&v) = VT_BYREF | VT_DATE; V_DATEREF(&v) = &date; }, "1/1/2000"},
-        {"BSTR", [&](VARIANT& v) { V_VT(&v) = VT_BYREF | VT_BSTR; V_BSTRREF(&v) = &text; }, "referred"},
-        {"VARIANT", [&](VARIANT& v) { V_VT(&v) = VT_BYREF | VT_VARIANT; V_VARIANTREF(&v) = &inner; }, "2.5"},
+        {"I4",
+         [&](VARIANT& v) {
+             V_VT(&v) = VT_BYREF | VT_I4;
+             V_I4REF(&v) = &number;
+         },
+         "42"},
+        {"DATE",
+         [&](VARIANT& v) {
+             V_VT(&v) = VT_BYREF | VT_DATE;
+             V_DATEREF(&v) = &date;
+         },
+         "1/1/2000"},
+        {"BSTR",
+         [&](VARIANT& v) {
+             V_VT(&v) = VT_BYREF | VT_BSTR;
+             V_BSTRREF(&v) = &text;
+         },
+         "referred"},
+        {"VARIANT",
+         [&](VARIANT& v) {
+             V_VT(&v) = VT_BYREF | VT_VARIANT;
+             V_VARIANTREF(&v) = &inner;
+         },
+         "2.5"},
     });
     EXPECT_EQ(Narrow(text), "referred") << "the referred string is left alone";
     SysFreeString(text);
@@ -233,9 +505,17 @@ TEST(AutomationChangeType, ConversionsThatFail)
     };
     const Case cases[] = {
         {"NULL", [](VARIANT& v) { V_VT(&v) = VT_NULL; }, DISP_E_TYPEMISMATCH},
-        {"ERROR", [](VARIANT& v) { V_VT(&v) = VT_ERROR; V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }, DISP_E_TYPEMISMATCH},
+        {"ERROR",
+         [](VARIANT& v) {
+             V_VT(&v) = VT_ERROR;
+             V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+         },
+         DISP_E_TYPEMISMATCH},
         {"array of variants",
-         [](VARIANT& v) { V_VT(&v) = VT_ARRAY | VT_VARIANT; V_ARRAY(&v) = SafeArrayCreateVector(VT_VARIANT, 0, 1); },
+         [](VARIANT& v) {
+             V_VT(&v) = VT_ARRAY | VT_VARIANT;
+             V_ARRAY(&v) = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+         },
          DISP_E_TYPEMISMATCH},
         {"invalid type", [](VARIANT& v) { V_VT(&v) = 15; }, DISP_E_BADVARTYPE},
     };

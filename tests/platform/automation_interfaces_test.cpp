@@ -17,9 +17,11 @@ TEST(AutomationInterfaces, IdsHaveTheirRegisteredValues)
         {"IDispatch", IID_IDispatch, {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}},
         {"IEnumVARIANT", IID_IEnumVARIANT, {0x00020404, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}},
         {"IErrorInfo", IID_IErrorInfo, {0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}}},
-        {"ICreateErrorInfo", IID_ICreateErrorInfo,
+        {"ICreateErrorInfo",
+         IID_ICreateErrorInfo,
          {0x22F03340, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}}},
-        {"ISupportErrorInfo", IID_ISupportErrorInfo,
+        {"ISupportErrorInfo",
+         IID_ISupportErrorInfo,
          {0xDF0B3D60, 0x548F, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}}},
     };
     for (const Case& c : cases) {

@@ -12,9 +12,9 @@ namespace {
 using korvo::SafeArrayDataAccess;
 using korvo::UniqueSafeArray;
 using korvo::UniqueVariant;
-using korvo::testing::CountingObject;
 using korvo::test::Narrow;
 using korvo::test::WideCopy;
+using korvo::testing::CountingObject;
 
 TEST(AutomationSafeArray, VectorBounds)
 {

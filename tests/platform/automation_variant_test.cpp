@@ -9,9 +9,9 @@
 namespace {
 
 using korvo::UniqueVariant;
-using korvo::testing::CountingObject;
 using korvo::test::Narrow;
 using korvo::test::WideCopy;
+using korvo::testing::CountingObject;
 
 TEST(AutomationVariant, LayoutMatchesTheWindowsOne)
 {
@@ -193,8 +193,8 @@ TEST(AutomationVariant, InvalidTypeCodesAreRefused)
 
 TEST(AutomationVariant, EveryValueTypeCopies)
 {
-    const VARTYPE valid[] = {VT_EMPTY, VT_NULL, VT_I2,  VT_I4,  VT_R4,  VT_R8,  VT_CY,  VT_DATE, VT_ERROR,
-                             VT_BOOL,  VT_DECIMAL, VT_I1, VT_UI1, VT_UI2, VT_UI4, VT_I8, VT_UI8, VT_INT, VT_UINT};
+    const VARTYPE valid[] = {VT_EMPTY,   VT_NULL, VT_I2,  VT_I4,  VT_R4,  VT_R8, VT_CY,  VT_DATE, VT_ERROR, VT_BOOL,
+                             VT_DECIMAL, VT_I1,   VT_UI1, VT_UI2, VT_UI4, VT_I8, VT_UI8, VT_INT,  VT_UINT};
     for (VARTYPE vt : valid) {
         SCOPED_TRACE(vt);
         VARIANT source;

@@ -39,13 +39,14 @@ ChildProcess::ChildProcess(const std::string& testName, const std::string& argum
         return;
     std::wstring commandLine = L"\"" + std::wstring(executable.data()) + L"\" --gtest_filter=" +
                                std::wstring(testName.begin(), testName.end());
-    const std::wstring variable(kArgumentVariable, kArgumentVariable + std::char_traits<char>::length(kArgumentVariable));
+    const std::wstring variable(kArgumentVariable,
+                                kArgumentVariable + std::char_traits<char>::length(kArgumentVariable));
     SetEnvironmentVariableW(variable.c_str(), std::wstring(argument.begin(), argument.end()).c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     auto native = std::make_unique<Native>();
-    const BOOL created = CreateProcessW(executable.data(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, nullptr, &startup, &native->process);
+    const BOOL created = CreateProcessW(executable.data(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &native->process);
     SetEnvironmentVariableW(variable.c_str(), nullptr);
     if (created) {
         CloseHandle(native->process.hThread);
@@ -123,6 +124,9 @@ ChildProcess::~ChildProcess()
         Kill();
 }
 
-bool ChildProcess::Started() const { return native_ != nullptr; }
+bool ChildProcess::Started() const
+{
+    return native_ != nullptr;
+}
 
 } // namespace korvo::test

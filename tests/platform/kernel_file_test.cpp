@@ -19,9 +19,8 @@ class KernelFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        directory_ = fs::temp_directory_path() /
-                     ("korvo-kernel-file-" + std::to_string(GetCurrentProcessId()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        directory_ = fs::temp_directory_path() / ("korvo-kernel-file-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(directory_);
     }
     void TearDown() override
@@ -32,16 +31,16 @@ protected:
 
     static UniqueHandle Open(const fs::path& path, DWORD access, DWORD disposition)
     {
-        return UniqueHandle(CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, disposition, 0, nullptr));
+        return UniqueHandle(CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        disposition, 0, nullptr));
     }
 
     // The last error of a CreateFileW that must fail.
     static DWORD OpenFailure(const fs::path& path, DWORD access, DWORD disposition)
     {
         SetLastError(0);
-        HANDLE handle = CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, disposition, 0, nullptr);
+        HANDLE handle = CreateFileW(WidePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    disposition, 0, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             CloseHandle(handle);
             return ERROR_SUCCESS;

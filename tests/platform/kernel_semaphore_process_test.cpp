@@ -24,8 +24,7 @@ constexpr DWORD kHandshakeTimeout = 20000;
 struct SharedObjects {
     explicit SharedObjects(const std::string& base)
         : lock(Open(base, "lock", 1)), ready(Open(base, "ready", 0)), go(Open(base, "go", 0))
-    {
-    }
+    {}
     static HANDLE Open(const std::string& base, const char* part, LONG initial)
     {
         return CreateSemaphoreW(nullptr, initial, 1, Wide(base + "-" + part).c_str());

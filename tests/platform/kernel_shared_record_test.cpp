@@ -34,7 +34,10 @@ struct Exchange {
     std::uint32_t value;
 };
 
-HANDLE Signal(const std::string& base) { return CreateSemaphoreW(nullptr, 0, 1, Wide(base + "-ready").c_str()); }
+HANDLE Signal(const std::string& base)
+{
+    return CreateSemaphoreW(nullptr, 0, 1, Wide(base + "-ready").c_str());
+}
 
 // --- Child role: writes its identity into the record, then waits to be killed ---
 

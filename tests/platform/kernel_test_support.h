@@ -11,7 +11,10 @@ namespace korvo::test {
 
 using WideString = std::basic_string<WCHAR>;
 
-inline WideString Wide(std::string_view ascii) { return WideString(ascii.begin(), ascii.end()); }
+inline WideString Wide(std::string_view ascii)
+{
+    return WideString(ascii.begin(), ascii.end());
+}
 
 inline WideString WidePath(const std::filesystem::path& path)
 {

@@ -32,8 +32,7 @@ Outcome Call(Target& target, std::initializer_list<std::initializer_list<std::st
     Outcome outcome;
     const auto start = std::chrono::steady_clock::now();
     outcome.status = target.Execute(request, outcome.replies);
-    outcome.elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     return outcome;
 }
 

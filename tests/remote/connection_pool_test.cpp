@@ -127,8 +127,8 @@ TEST(ConnectionPool, ReconnectsAfterARestartOnceTheBackOffHasPassed)
     // yet (some network stacks deliver it a moment later); the call after it must connect.
     if (down.status.code == socket_error::kConnectionReset)
         down = Call(pool, {{"PING"}});
-    EXPECT_EQ(down.status.code, socket_error::kConnectionRefused) << std::hex << down.status.code << " "
-                                                                  << down.status.text;
+    EXPECT_EQ(down.status.code, socket_error::kConnectionRefused)
+        << std::hex << down.status.code << " " << down.status.text;
     // Within the back-off the pool does not try again: the call fails at once, saying so.
     const Outcome heldBack = Call(pool, {{"PING"}});
     EXPECT_EQ(heldBack.status.code, socket_error::kConnectionRefused);

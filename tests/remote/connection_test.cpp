@@ -132,9 +132,9 @@ TEST(Connection, LoadsAndCallsAFunction)
                           "  return redis.call('INCRBY', keys[1], args[1])\n"
                           "end)\n";
     const Outcome outcome = Call(connection, {{"FUNCTION", "LOAD", "REPLACE", library},
-                                             {"FCALL", "korvo_add", "1", "{k:t}:n", "5"},
-                                             {"FCALL", "korvo_add", "1", "{k:t}:n", "7"},
-                                             {"FCALL", "korvo_missing", "0"}});
+                                              {"FCALL", "korvo_add", "1", "{k:t}:n", "5"},
+                                              {"FCALL", "korvo_add", "1", "{k:t}:n", "7"},
+                                              {"FCALL", "korvo_missing", "0"}});
     ASSERT_TRUE(outcome.status.ok()) << outcome.status.text;
     ASSERT_EQ(outcome.replies.size(), 4u);
     EXPECT_EQ(outcome.replies[0], Bulk("korvo_test"));

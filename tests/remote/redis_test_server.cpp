@@ -27,10 +27,12 @@ std::string NewDirectory()
 
 RedisTestServer::RedisTestServer(std::vector<std::string> options)
     : options_(std::move(options)), directory_(NewDirectory())
-{
-}
+{}
 
-RedisTestServer::~RedisTestServer() { Stop(); }
+RedisTestServer::~RedisTestServer()
+{
+    Stop();
+}
 
 RedisTestServer::StartResult RedisTestServer::Start()
 {
@@ -52,7 +54,10 @@ RedisTestServer::StartResult RedisTestServer::Start()
     return StartResult::kStarted;
 }
 
-bool RedisTestServer::Restart() { return Run("restart", options_) == 0; }
+bool RedisTestServer::Restart()
+{
+    return Run("restart", options_) == 0;
+}
 
 void RedisTestServer::Stop()
 {

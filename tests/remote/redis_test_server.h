@@ -49,11 +49,10 @@ private:
 
 // Starts the server in a test body: skips the test when redis-server is not installed, fails
 // it when the server does not start.
-#define KORVO_START_REDIS(server)                                                                        \
-    do {                                                                                                 \
-        const auto korvo_started = (server).Start();                                                     \
-        if (korvo_started == ::korvo::test::RedisTestServer::StartResult::kNotInstalled)                 \
-            GTEST_SKIP() << "redis-server is not installed (./run bootstrap installs it): "              \
-                         << (server).failure();                                                          \
-        ASSERT_EQ(korvo_started, ::korvo::test::RedisTestServer::StartResult::kStarted) << (server).failure(); \
+#define KORVO_START_REDIS(server)                                                                                      \
+    do {                                                                                                               \
+        const auto korvo_started = (server).Start();                                                                   \
+        if (korvo_started == ::korvo::test::RedisTestServer::StartResult::kNotInstalled)                               \
+            GTEST_SKIP() << "redis-server is not installed (./run bootstrap installs it): " << (server).failure();     \
+        ASSERT_EQ(korvo_started, ::korvo::test::RedisTestServer::StartResult::kStarted) << (server).failure();         \
     } while (false)

@@ -11,12 +11,30 @@
 
 namespace korvo::remote {
 
-inline Reply Simple(std::string_view text) { return {ReplyType::kSimpleString, std::string(text), 0, {}}; }
-inline Reply Error(std::string_view text) { return {ReplyType::kError, std::string(text), 0, {}}; }
-inline Reply Integer(std::int64_t value) { return {ReplyType::kInteger, {}, value, {}}; }
-inline Reply Bulk(std::string_view bytes) { return {ReplyType::kBulkString, std::string(bytes), 0, {}}; }
-inline Reply Nil() { return {}; }
-inline Reply Array(std::initializer_list<Reply> elements) { return {ReplyType::kArray, {}, 0, elements}; }
+inline Reply Simple(std::string_view text)
+{
+    return {ReplyType::kSimpleString, std::string(text), 0, {}};
+}
+inline Reply Error(std::string_view text)
+{
+    return {ReplyType::kError, std::string(text), 0, {}};
+}
+inline Reply Integer(std::int64_t value)
+{
+    return {ReplyType::kInteger, {}, value, {}};
+}
+inline Reply Bulk(std::string_view bytes)
+{
+    return {ReplyType::kBulkString, std::string(bytes), 0, {}};
+}
+inline Reply Nil()
+{
+    return {};
+}
+inline Reply Array(std::initializer_list<Reply> elements)
+{
+    return {ReplyType::kArray, {}, 0, elements};
+}
 
 // gtest prints a Reply through this when an expectation fails.
 inline void PrintTo(const Reply& reply, std::ostream* out)

@@ -161,8 +161,13 @@ const std::vector<HostileCase>& HostileCases()
         {"elements beyond the limit", "*4\r\n*4\r\n"},
         {"nesting beyond the limit", "*1\r\n*1\r\n*1\r\n*1\r\n"},
         {"empty array beyond the nesting limit", "*1\r\n*1\r\n*1\r\n*0\r\n"},
-        {"reply beyond its byte limit",
-         "*4\r\n" + []{ std::string bulks; for (int i = 0; i < 4; ++i) bulks += "$16\r\n0123456789abcdef\r\n"; return bulks; }()},
+        {"reply beyond its byte limit", "*4\r\n" +
+                                            [] {
+                                                std::string bulks;
+                                                for (int i = 0; i < 4; ++i)
+                                                    bulks += "$16\r\n0123456789abcdef\r\n";
+                                                return bulks;
+                                            }()},
         {"line beyond the limit", "+" + std::string(40, 'a')},
         {"LF without CR", "+OK\n"},
         {"CR inside a line", "+O\rK\r\n"},
@@ -215,7 +220,8 @@ TEST(ReplyParser, ResetMakesAFailedParserUsableAgain)
 
 TEST(ReplyParser, DefaultLimitsRejectHugeLengths)
 {
-    for (const char* bytes : {"$2147483648\r\n", "$9223372036854775807\r\n", "*1073741824\r\n", "*9223372036854775807\r\n"})
+    for (const char* bytes :
+         {"$2147483648\r\n", "$9223372036854775807\r\n", "*1073741824\r\n", "*9223372036854775807\r\n"})
         EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::kProtocolError) << bytes;
     std::string deep;
     for (int level = 0; level < 1000; ++level)
@@ -228,7 +234,9 @@ TEST(ReplyParser, AllocatesForTheBytesThatArrivedNotForTheLengthAnnounced)
     if (!test::AllocationTrackingAvailable())
         GTEST_SKIP() << "this build's sanitizer owns operator new, so allocations cannot be counted";
     test::ResetLargestAllocation();
-    { const std::vector<char> probe(300000); }
+    {
+        const std::vector<char> probe(300000);
+    }
     ASSERT_GE(test::LargestAllocation(), 300000u) << "the allocation tracker is not in use";
     // Lengths within the default limits whose data never comes.
     for (const char* bytes : {"$60000000\r\nabc", "*1000000\r\n:1\r\n", "*1000\r\n*1000\r\n*1000\r\n"}) {

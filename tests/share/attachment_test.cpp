@@ -2,9 +2,9 @@
 #include <string>
 #include <thread>
 
-#include "members/sharing.h"
-#include "members/items.h"
 #include "member_calls.h"
+#include "members/items.h"
+#include "members/sharing.h"
 
 namespace korvo::testing {
 namespace {

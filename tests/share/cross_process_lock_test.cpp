@@ -5,9 +5,9 @@
 #include <string>
 
 #include "kernel_child_process.h"
-#include "platform/unique_handle.h"
-#include "members/sharing.h"
 #include "member_calls.h"
+#include "members/sharing.h"
+#include "platform/unique_handle.h"
 
 namespace korvo {
 namespace {
@@ -17,8 +17,14 @@ using namespace testing;
 constexpr LONG kHandshakeTimeOut = 30000;
 constexpr const char* kChildTest = "CrossProcessLock.ChildSide";
 
-std::u16string ToU16(const std::string& text) { return {text.begin(), text.end()}; }
-std::string ToNarrow(const std::u16string& text) { return {text.begin(), text.end()}; }
+std::u16string ToU16(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
+std::string ToNarrow(const std::u16string& text)
+{
+    return {text.begin(), text.end()};
+}
 
 // The child tells the parent it has tried the held lock by releasing this semaphore.
 UniqueHandle OpenHandshake(const std::u16string& storeName)

@@ -4,10 +4,10 @@
 
 #include <array>
 
-#include "failing_allocator.h"
-#include "members/enumeration.h"
 #include "counting_object.h"
+#include "failing_allocator.h"
 #include "member_calls.h"
+#include "members/enumeration.h"
 #include "platform/com_ptr.h"
 #include "platform/module_lock.h"
 

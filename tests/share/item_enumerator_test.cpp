@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/com_ptr.h"
-#include "members/enumeration.h"
-#include "share/item_enumerator.h"
-#include "platform/module_lock.h"
 #include "counting_object.h"
 #include "member_calls.h"
+#include "members/enumeration.h"
+#include "platform/com_ptr.h"
+#include "platform/module_lock.h"
+#include "share/item_enumerator.h"
 
 namespace korvo {
 namespace {
@@ -35,14 +35,14 @@ ComPtr<IEnumVARIANT> NewEnumOk(ObjectState& object)
 // --- Walks over the snapshot -----------------------------------------------------------
 
 enum class Action {
-    Next,       // slot: Next(count) expecting `result` and exactly `values` fetched
-    Skip,       // slot: Skip(count) expecting `result`
-    Reset,      // slot: Reset
-    Clone,      // slot 1 becomes a clone of slot 0 (or slot 2 of slot 1 when count is 2)
-    Release,    // slot: released
-    AddItem,    // the store gains key "z" with item `count`
-    RemoveKey,  // the store loses key "a"
-    EndObject,  // the Dictionary object's state goes away with its store
+    Next, // slot: Next(count) expecting `result` and exactly `values` fetched
+    Skip, // slot: Skip(count) expecting `result`
+    Reset, // slot: Reset
+    Clone, // slot 1 becomes a clone of slot 0 (or slot 2 of slot 1 when count is 2)
+    Release, // slot: released
+    AddItem, // the store gains key "z" with item `count`
+    RemoveKey, // the store loses key "a"
+    EndObject, // the Dictionary object's state goes away with its store
 };
 
 struct Step {
@@ -59,7 +59,10 @@ struct Walk {
     std::vector<Step> steps;
 };
 
-void PrintTo(const Walk& walk, std::ostream* out) { *out << walk.name; }
+void PrintTo(const Walk& walk, std::ostream* out)
+{
+    *out << walk.name;
+}
 
 constexpr LONG kUntouched = -999;
 
@@ -139,7 +142,9 @@ TEST_P(SnapshotWalk, YieldsTheSnapshot)
 
 const Walk kWalks[] = {
     {"ContainerOrder", {{u"a", 1}, {u"a", 2}, {u"b", 3}}, {{Action::Next, 0, 3, S_OK, {1, 2, 3}}}},
-    {"ContainerOrderWhateverTheAddingOrder", {{u"b", 3}, {u"a", 1}, {u"a", 2}}, {{Action::Next, 0, 3, S_OK, {1, 2, 3}}}},
+    {"ContainerOrderWhateverTheAddingOrder",
+     {{u"b", 3}, {u"a", 1}, {u"a", 2}},
+     {{Action::Next, 0, 3, S_OK, {1, 2, 3}}}},
     {"EmptyStore", {}, {{Action::Next, 0, 1, S_FALSE, {}}, {Action::Skip, 0, 0, S_OK}, {Action::Skip, 0, 1, S_FALSE}}},
     {"OneAtATimeThenTheEnd",
      {{u"a", 1}, {u"b", 2}},
@@ -156,13 +161,19 @@ const Walk kWalks[] = {
      {{Action::Next, 0, 1, S_OK, {1}}, {Action::Skip, 0, 2, S_OK}, {Action::Next, 0, 1, S_FALSE, {}}}},
     {"SkipPastTheEnd",
      {{u"a", 1}, {u"b", 2}},
-     {{Action::Skip, 0, 5, S_FALSE}, {Action::Next, 0, 1, S_FALSE, {}}, {Action::Reset}, {Action::Next, 0, 2, S_OK, {1, 2}}}},
+     {{Action::Skip, 0, 5, S_FALSE},
+      {Action::Next, 0, 1, S_FALSE, {}},
+      {Action::Reset},
+      {Action::Next, 0, 2, S_OK, {1, 2}}}},
     {"SkipTheLargestCount",
      {{u"a", 1}, {u"b", 2}},
      {{Action::Next, 0, 1, S_OK, {1}}, {Action::Skip, 0, 0xFFFFFFFF, S_FALSE}, {Action::Next, 0, 1, S_FALSE, {}}}},
     {"SkipZeroAnywhere",
      {{u"a", 1}},
-     {{Action::Skip, 0, 0, S_OK}, {Action::Skip, 0, 1, S_OK}, {Action::Skip, 0, 0, S_OK}, {Action::Skip, 0, 1, S_FALSE}}},
+     {{Action::Skip, 0, 0, S_OK},
+      {Action::Skip, 0, 1, S_OK},
+      {Action::Skip, 0, 0, S_OK},
+      {Action::Skip, 0, 1, S_FALSE}}},
     {"CloneStartsAtTheSourcePositionAndMovesAlone",
      {{u"a", 1}, {u"b", 2}, {u"c", 3}},
      {{Action::Next, 0, 1, S_OK, {1}},
@@ -185,13 +196,23 @@ const Walk kWalks[] = {
       {Action::Next, 2, 2, S_OK, {1, 2}}}},
     {"SourceReleasedBeforeItsClone",
      {{u"a", 1}, {u"b", 2}},
-     {{Action::Next, 0, 1, S_OK, {1}}, {Action::Clone}, {Action::Release, 0}, {Action::Next, 1, 1, S_OK, {2}}, {Action::Reset, 1}, {Action::Next, 1, 2, S_OK, {1, 2}}}},
+     {{Action::Next, 0, 1, S_OK, {1}},
+      {Action::Clone},
+      {Action::Release, 0},
+      {Action::Next, 1, 1, S_OK, {2}},
+      {Action::Reset, 1},
+      {Action::Next, 1, 2, S_OK, {1, 2}}}},
     {"LaterChangesDoNotReachTheSnapshot",
      {{u"a", 1}, {u"b", 2}},
      {{Action::AddItem, 0, 7}, {Action::RemoveKey}, {Action::Next, 0, 3, S_FALSE, {1, 2}}}},
     {"SnapshotOutlivesTheObject",
      {{u"a", 1}, {u"b", 2}},
-     {{Action::Next, 0, 1, S_OK, {1}}, {Action::RemoveKey}, {Action::EndObject}, {Action::Next, 0, 1, S_OK, {2}}, {Action::Reset}, {Action::Next, 0, 2, S_OK, {1, 2}}}},
+     {{Action::Next, 0, 1, S_OK, {1}},
+      {Action::RemoveKey},
+      {Action::EndObject},
+      {Action::Next, 0, 1, S_OK, {2}},
+      {Action::Reset},
+      {Action::Next, 0, 2, S_OK, {1, 2}}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(ItemEnumerator, SnapshotWalk, ::testing::ValuesIn(kWalks),

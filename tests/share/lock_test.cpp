@@ -7,8 +7,8 @@
 #include <future>
 #include <thread>
 
-#include "members/sharing.h"
 #include "member_calls.h"
+#include "members/sharing.h"
 
 namespace korvo {
 namespace {

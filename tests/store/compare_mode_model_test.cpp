@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <random>
 
+#include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
-#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
@@ -67,8 +67,8 @@ public:
     }
     LONG Count(const std::u16string& key) const
     {
-        return static_cast<LONG>(std::count_if(entries_.begin(), entries_.end(),
-                                               [&](const ModelEntry& e) { return Same(e.key, key); }));
+        return static_cast<LONG>(
+            std::count_if(entries_.begin(), entries_.end(), [&](const ModelEntry& e) { return Same(e.key, key); }));
     }
     std::vector<ModelEntry> Ordered() const
     {
@@ -100,8 +100,14 @@ public:
     }
 
 private:
-    static KeyView View(const std::u16string& s) { return KeyView(reinterpret_cast<const OLECHAR*>(s.data()), s.size()); }
-    bool Same(const std::u16string& a, const std::u16string& b) const { return CompareKeys(View(a), View(b), mode_) == 0; }
+    static KeyView View(const std::u16string& s)
+    {
+        return KeyView(reinterpret_cast<const OLECHAR*>(s.data()), s.size());
+    }
+    bool Same(const std::u16string& a, const std::u16string& b) const
+    {
+        return CompareKeys(View(a), View(b), mode_) == 0;
+    }
 
     std::vector<ModelEntry> entries_;
     std::uint64_t next_ = 1;
@@ -117,7 +123,8 @@ protected:
 TEST_P(CompareModeModel, StoreMatchesModelAcrossModeFlips)
 {
     std::mt19937 random(GetParam());
-    const std::u16string alphabet[] = {u"a", u"A", u"b", u"B", u"_", u"[", u"ab", u"aB", u"Ab", u"", u"\u00e9", u"\u00c9"};
+    const std::u16string alphabet[] = {u"a",  u"A",  u"b",  u"B", u"_",      u"[",
+                                       u"ab", u"aB", u"Ab", u"",  u"\u00e9", u"\u00c9"};
     auto pick = [&] { return alphabet[random() % std::size(alphabet)]; };
 
     ObjectState object;

@@ -6,11 +6,11 @@
 #include <thread>
 #include <vector>
 
-#include "members/sharing.h"
+#include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
 #include "members/persistence.h"
-#include "member_calls.h"
+#include "members/sharing.h"
 
 namespace korvo::testing {
 namespace {

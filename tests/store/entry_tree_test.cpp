@@ -104,8 +104,9 @@ public:
         for (auto at = tree_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at), ++i) {
             ASSERT_LT(i, model_.size()) << step;
             const Entry& entry = EntryTree::At(at);
-            ASSERT_EQ(std::u16string(reinterpret_cast<const char16_t*>(entry.key.view().data()), entry.key.view().size()),
-                      model_[i].key)
+            ASSERT_EQ(
+                std::u16string(reinterpret_cast<const char16_t*>(entry.key.view().data()), entry.key.view().size()),
+                model_[i].key)
                 << step << " at " << i;
             ASSERT_EQ(V_I4(&entry.item), model_[i].value) << step << " at " << i;
         }
@@ -131,7 +132,10 @@ private:
         }
     }
 
-    static KeyView View(const std::u16string& key) { return KeyView(reinterpret_cast<const OLECHAR*>(key.data()), key.size()); }
+    static KeyView View(const std::u16string& key)
+    {
+        return KeyView(reinterpret_cast<const OLECHAR*>(key.data()), key.size());
+    }
 
     std::size_t OrdinalOf(EntryTree::Position position)
     {

@@ -1,9 +1,9 @@
 // Results and failures of the item members: Item get/put, Add, Exists, Remove, Count,
 // ItemsCount, KeysCount, Items and Keys.
 #include "errors/identifiers.h"
+#include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
-#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {

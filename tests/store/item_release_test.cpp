@@ -6,10 +6,10 @@
 #include <future>
 #include <thread>
 
-#include "members/sharing.h"
+#include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
-#include "member_calls.h"
+#include "members/sharing.h"
 
 namespace korvo::testing {
 namespace {
@@ -96,21 +96,21 @@ TEST_P(ItemRelease, HappensOutsideTheSectionBeforeTheMemberReturns)
     EXPECT_EQ(CountOf(object, u"obj"), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Members, ItemRelease,
-    ::testing::Values(ReleaseCase{"Remove",
-                                  [](ObjectState& object) {
-                                      Bstr key(u"obj");
-                                      EXPECT_EQ(members::Remove(object, key, 0), S_OK);
-                                  }},
-                      ReleaseCase{"ItemPut",
-                                  [](ObjectState& object) {
-                                      Bstr key(u"obj");
-                                      Var replacement(2);
-                                      EXPECT_EQ(members::PutItem(object, key, replacement.get()), S_OK);
-                                      EXPECT_EQ(members::Remove(object, key, 0), S_OK);
-                                  }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Members, ItemRelease,
+                         ::testing::Values(ReleaseCase{"Remove",
+                                                       [](ObjectState& object) {
+                                                           Bstr key(u"obj");
+                                                           EXPECT_EQ(members::Remove(object, key, 0), S_OK);
+                                                       }},
+                                           ReleaseCase{"ItemPut",
+                                                       [](ObjectState& object) {
+                                                           Bstr key(u"obj");
+                                                           Var replacement(2);
+                                                           EXPECT_EQ(members::PutItem(object, key, replacement.get()),
+                                                                     S_OK);
+                                                           EXPECT_EQ(members::Remove(object, key, 0), S_OK);
+                                                       }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ItemReleaseOnRebind, PrivateStoreItemsGoWhenTheObjectConnectsElsewhere)
 {

@@ -1,7 +1,7 @@
 // Key rename, the UniqueKeys flag and the process-wide compare mode.
+#include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
-#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {

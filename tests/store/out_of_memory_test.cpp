@@ -3,10 +3,10 @@
 #include <functional>
 
 #include "failing_allocator.h"
+#include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
 #include "members/sharing.h"
-#include "member_calls.h"
 
 namespace korvo::testing {
 namespace {
@@ -17,7 +17,10 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
-Snapshot Take(ObjectState& object) { return {KeysOf(object), ItemsCountOf(object)}; }
+Snapshot Take(ObjectState& object)
+{
+    return {KeysOf(object), ItemsCountOf(object)};
+}
 
 // A member under test, given its two text arguments (a key and a second key, item text or
 // name), made before allocations start failing.
@@ -78,9 +81,15 @@ HRESULT PutItem(ObjectState& object, BSTR key, BSTR text)
     return members::PutItem(object, key, &item);
 }
 
-HRESULT RenameKey(ObjectState& object, BSTR key, BSTR newKey) { return members::PutKey(object, key, newKey); }
+HRESULT RenameKey(ObjectState& object, BSTR key, BSTR newKey)
+{
+    return members::PutKey(object, key, newKey);
+}
 
-HRESULT ConnectTo(ObjectState& object, BSTR name, BSTR server) { return members::Connect(object, name, server); }
+HRESULT ConnectTo(ObjectState& object, BSTR name, BSTR server)
+{
+    return members::Connect(object, name, server);
+}
 
 std::u16string FreshName()
 {
@@ -91,14 +100,13 @@ std::u16string FreshName()
 
 const std::u16string kLongText = u"a text long enough that every copy of it needs an allocation of its own";
 
-INSTANTIATE_TEST_SUITE_P(
-    Members, MemoryExhaustion,
-    ::testing::Values(ExhaustionCase{"AddNewKey", u"new " + kLongText, kLongText, AddItem},
-                      ExhaustionCase{"PutNewKey", u"put " + kLongText, kLongText, PutItem},
-                      ExhaustionCase{"PutExistingKey", u"existing", kLongText, PutItem},
-                      ExhaustionCase{"RenameGroup", u"twice", u"renamed " + kLongText, RenameKey},
-                      ExhaustionCase{"ConnectToNewName", FreshName(), u"", ConnectTo}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Members, MemoryExhaustion,
+                         ::testing::Values(ExhaustionCase{"AddNewKey", u"new " + kLongText, kLongText, AddItem},
+                                           ExhaustionCase{"PutNewKey", u"put " + kLongText, kLongText, PutItem},
+                                           ExhaustionCase{"PutExistingKey", u"existing", kLongText, PutItem},
+                                           ExhaustionCase{"RenameGroup", u"twice", u"renamed " + kLongText, RenameKey},
+                                           ExhaustionCase{"ConnectToNewName", FreshName(), u"", ConnectTo}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MemoryExhaustionOnAttach, FirstCallFailsAndALaterOneAttaches)
 {

@@ -59,7 +59,10 @@ bool StartModule()
            SUCCEEDED(getClassObject(kClsidDictionary, IID_IClassFactory, module.factory.put_void()));
 }
 
-void StopModule() { TheModule().factory.reset(); }
+void StopModule()
+{
+    TheModule().factory.reset();
+}
 
 bool ModuleCanUnload()
 {
@@ -74,8 +77,14 @@ bool ModuleCanUnload()
 
 // Single-threaded apartments, as script hosts give their threads: the regular-expression
 // component then runs on the calling thread instead of behind a cross-apartment proxy.
-void EnterThread() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-void LeaveThread() { CoUninitialize(); }
+void EnterThread()
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
+void LeaveThread()
+{
+    CoUninitialize();
+}
 
 std::shared_ptr<Dictionary> Dictionary::Create()
 {
@@ -88,9 +97,18 @@ std::shared_ptr<Dictionary> Dictionary::Create()
 
 #else
 
-bool StartModule() { return StartNamedStoreRegistry(); }
-void StopModule() { StopNamedStoreRegistry(); }
-bool ModuleCanUnload() { return ModuleLockCount() == 0 && !NamedStoresHoldObjects(); }
+bool StartModule()
+{
+    return StartNamedStoreRegistry();
+}
+void StopModule()
+{
+    StopNamedStoreRegistry();
+}
+bool ModuleCanUnload()
+{
+    return ModuleLockCount() == 0 && !NamedStoresHoldObjects();
+}
 void EnterThread() {}
 void LeaveThread() {}
 

@@ -24,7 +24,10 @@ namespace korvo::stress {
 
 using Text = std::basic_string<OLECHAR>;
 
-inline Text ToText(const std::string& ascii) { return Text(ascii.begin(), ascii.end()); }
+inline Text ToText(const std::string& ascii)
+{
+    return Text(ascii.begin(), ascii.end());
+}
 
 // A BSTR for the length of one call.
 class Arg {
@@ -60,7 +63,10 @@ public:
     HRESULT Exists(const std::string& key, VARIANT_BOOL& found) { return object_->Exists(Arg(key), &found); }
     HRESULT Remove(const std::string& key) { return object_->Remove(Arg(key), 0); }
     HRESULT RemoveAll(const std::string& pattern) { return object_->RemoveAll(Arg(pattern)); }
-    HRESULT Rename(const std::string& key, const std::string& newKey) { return object_->put_Key(Arg(key), Arg(newKey)); }
+    HRESULT Rename(const std::string& key, const std::string& newKey)
+    {
+        return object_->put_Key(Arg(key), Arg(newKey));
+    }
     HRESULT Count(const std::string& key, LONG& count) { return object_->get_Count(Arg(key), &count); }
     HRESULT ItemsCount(LONG& count) { return object_->get_ItemsCount(&count); }
     HRESULT Keys(VARIANT& keys) { return object_->get_Keys(&keys); }

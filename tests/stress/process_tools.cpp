@@ -140,13 +140,19 @@ std::size_t WorkingSetBytes()
     return read == 2 ? resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 0;
 }
 
-std::string PlatformPath(const std::string& path) { return path; }
+std::string PlatformPath(const std::string& path)
+{
+    return path;
+}
 
 #endif
 
 ChildProcess::ChildProcess(ChildProcess&&) noexcept = default;
 ChildProcess& ChildProcess::operator=(ChildProcess&&) noexcept = default;
 
-bool ChildProcess::Started() const { return native_ != nullptr; }
+bool ChildProcess::Started() const
+{
+    return native_ != nullptr;
+}
 
 } // namespace korvo::stress

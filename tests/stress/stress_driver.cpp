@@ -139,8 +139,7 @@ public:
     Worker(int index, std::shared_ptr<Dictionary> dictionary, std::string folder, long operations)
         : index_(index), prefix_("t" + std::to_string(index) + "-"), dictionary_(std::move(dictionary)),
           folder_(std::move(folder)), operations_(operations), random_(static_cast<unsigned>(index) * 7919u + 17u)
-    {
-    }
+    {}
 
     void Run(ThreadResult& result)
     {
@@ -324,19 +323,19 @@ int Mixed(int threads, long operations, const std::string& folder)
                 own.push_back(key);
             }
         }
-        Expect(own.size() == result.keys.size(), prefix + " holds " + std::to_string(own.size()) + " keys, not " +
-                                                    std::to_string(result.keys.size()));
+        Expect(own.size() == result.keys.size(),
+               prefix + " holds " + std::to_string(own.size()) + " keys, not " + std::to_string(result.keys.size()));
         for (const auto& [key, value] : result.keys) {
             Expect(IntegerOf(*shared, key) == value, prefix + " key " + key);
         }
     }
     LONG items = 0;
     shared->ItemsCount(items);
-    Expect(items == static_cast<LONG>(expectedItems), "items " + std::to_string(items) + " of " +
-                                                          std::to_string(expectedItems));
+    Expect(items == static_cast<LONG>(expectedItems),
+           "items " + std::to_string(items) + " of " + std::to_string(expectedItems));
     Expect(IntegerOf(*shared, "counter") == increments, "the counter ends at " +
-                                                            std::to_string(IntegerOf(*shared, "counter")) +
-                                                            ", not " + std::to_string(increments));
+                                                            std::to_string(IntegerOf(*shared, "counter")) + ", not " +
+                                                            std::to_string(increments));
     shared->RemoveAll("");
     std::printf("mixed: %d threads x %ld operations in %.2f s (%.0f operations/s), %ld locked increments, "
                 "%ld items left, %ld failures\n",
@@ -402,8 +401,8 @@ int Lock(int processes, long cycles, const std::string& file)
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const long value = ReadCounter(file);
-    Expect(value == processes * cycles, "the counter ends at " + std::to_string(value) + ", not " +
-                                            std::to_string(processes * cycles));
+    Expect(value == processes * cycles,
+           "the counter ends at " + std::to_string(value) + ", not " + std::to_string(processes * cycles));
     std::printf("lock: %d processes x %ld cycles in %.2f s (%.0f cycles/s), counter %ld, %ld failures\n", processes,
                 cycles, seconds, processes * cycles / seconds, value, failures.load());
     return status == 0 && failures.load() == 0 ? 0 : 1;

@@ -2,9 +2,15 @@
 
 namespace korvo::testing {
 
-std::u16string ToU16(KeyView text) { return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size()); }
+std::u16string ToU16(KeyView text)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
 
-std::u16string ToU16(BSTR text) { return ToU16(text, text == nullptr ? 0 : SysStringLen(text)); }
+std::u16string ToU16(BSTR text)
+{
+    return ToU16(text, text == nullptr ? 0 : SysStringLen(text));
+}
 
 std::u16string ToU16(const OLECHAR* text, std::size_t length)
 {
@@ -34,7 +40,10 @@ ErrorRecord TakeErrorRecord()
     return record;
 }
 
-void ClearErrorRecord() { SetErrorInfo(0, nullptr); }
+void ClearErrorRecord()
+{
+    SetErrorInfo(0, nullptr);
+}
 
 std::pair<LONG, LONG> ArrayBounds(const VARIANT& array)
 {

@@ -20,8 +20,7 @@ public:
     Bstr() = default;
     explicit Bstr(std::u16string_view text)
         : value_(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size())))
-    {
-    }
+    {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { SysFreeString(value_); }
@@ -49,7 +48,8 @@ public:
     explicit Var(std::u16string_view text) : Var()
     {
         V_VT(&value_) = VT_BSTR;
-        V_BSTR(&value_) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+        V_BSTR(&value_) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                                            static_cast<UINT>(text.size()));
     }
     Var(const Var&) = delete;
     Var& operator=(const Var&) = delete;

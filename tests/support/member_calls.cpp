@@ -70,7 +70,10 @@ void ConnectOk(ObjectState& object, std::u16string_view name)
     ASSERT_EQ(members::Connect(object, Bstr(name), nullptr), S_OK);
 }
 
-void DisConnectOk(ObjectState& object) { ASSERT_EQ(members::DisConnect(object), S_OK); }
+void DisConnectOk(ObjectState& object)
+{
+    ASSERT_EQ(members::DisConnect(object), S_OK);
+}
 
 std::u16string UniqueStoreName(std::u16string_view label)
 {

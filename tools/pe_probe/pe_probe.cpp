@@ -11,7 +11,8 @@ int main(int argc, char**)
     std::thread worker([&] { message += " thread"; });
     worker.join();
     try {
-        if (argc > 5) throw std::runtime_error(message);
+        if (argc > 5)
+            throw std::runtime_error(message);
     } catch (const std::exception& e) {
         std::cerr << e.what() << '\n';
         return 1;

@@ -11,7 +11,10 @@ namespace {
 std::atomic<long> allocationCountdown{-1};
 } // namespace
 
-void SetAllocationFailureCountdown(long n) { allocationCountdown.store(n < 0 ? -1 : n); }
+void SetAllocationFailureCountdown(long n)
+{
+    allocationCountdown.store(n < 0 ? -1 : n);
+}
 
 bool TakeAllocation()
 {
@@ -30,6 +33,9 @@ void* RuntimeAlloc(std::size_t bytes)
     return std::malloc(bytes == 0 ? 1 : bytes);
 }
 
-void RuntimeFree(void* block) { std::free(block); }
+void RuntimeFree(void* block)
+{
+    std::free(block);
+}
 
 } // namespace korvo::posix

@@ -69,8 +69,8 @@ constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 // HRESULT helpers.
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#define HRESULT_CODE(hr) ((hr) & 0xFFFF)
-#define MAKE_HRESULT(sev, fac, code) \
+#define HRESULT_CODE(hr) ((hr)&0xFFFF)
+#define MAKE_HRESULT(sev, fac, code)                                                                                   \
     static_cast<HRESULT>((static_cast<ULONG>(sev) << 31) | (static_cast<ULONG>(fac) << 16) | static_cast<ULONG>(code))
 constexpr int FACILITY_WIN32 = 7;
 constexpr int FACILITY_ITF = 4;
@@ -84,7 +84,10 @@ inline constexpr HRESULT HRESULT_FROM_WIN32(unsigned long x)
                : static_cast<HRESULT>((x & 0x0000FFFFUL) | (FACILITY_WIN32 << 16) | 0x80000000UL);
 }
 
-constexpr HRESULT hr32(std::uint32_t v) { return static_cast<HRESULT>(v); }
+constexpr HRESULT hr32(std::uint32_t v)
+{
+    return static_cast<HRESULT>(v);
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -156,10 +159,22 @@ using REFGUID = const GUID&;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
-inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+inline bool IsEqualGUID(REFGUID a, REFGUID b)
+{
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool IsEqualIID(REFIID a, REFIID b)
+{
+    return IsEqualGUID(a, b);
+}
+inline bool IsEqualCLSID(REFCLSID a, REFCLSID b)
+{
+    return IsEqualGUID(a, b);
+}
+inline bool operator==(REFGUID a, REFGUID b)
+{
+    return IsEqualGUID(a, b);
+}
 
 inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 

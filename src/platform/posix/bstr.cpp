@@ -15,7 +15,10 @@ constexpr std::size_t kPrefixBytes = sizeof(std::uint32_t);
 // Largest byte count whose block size still fits the 32-bit count and its terminator.
 constexpr std::uint64_t kMaxByteCount = 0x7FFFFFFFu - kPrefixBytes - sizeof(OLECHAR);
 
-std::uint32_t* PrefixOf(BSTR s) { return reinterpret_cast<std::uint32_t*>(s) - 1; }
+std::uint32_t* PrefixOf(BSTR s)
+{
+    return reinterpret_cast<std::uint32_t*>(s) - 1;
+}
 
 // Allocates a string of byteCount bytes plus terminator; the content is left to the caller.
 BSTR AllocateBytes(std::uint64_t byteCount)
@@ -74,9 +77,15 @@ extern "C" INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len)
     return TRUE;
 }
 
-extern "C" UINT SysStringByteLen(BSTR bstr) { return bstr ? *PrefixOf(bstr) : 0; }
+extern "C" UINT SysStringByteLen(BSTR bstr)
+{
+    return bstr ? *PrefixOf(bstr) : 0;
+}
 
-extern "C" UINT SysStringLen(BSTR pbstr) { return SysStringByteLen(pbstr) / sizeof(OLECHAR); }
+extern "C" UINT SysStringLen(BSTR pbstr)
+{
+    return SysStringByteLen(pbstr) / sizeof(OLECHAR);
+}
 
 extern "C" void SysFreeString(BSTR bstrString)
 {

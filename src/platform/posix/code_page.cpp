@@ -16,10 +16,10 @@ constexpr UINT kWindows1252 = 1252;
 
 // Code points of the bytes 0x80-0x9F; the five bytes Windows-1252 leaves undefined map to
 // the C1 control of the same value, as Windows does.
-constexpr char16_t kHighControls1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHighControls1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char16_t From1252(unsigned char byte)
 {
@@ -36,14 +36,17 @@ std::optional<char> To1252(char16_t unit)
     return std::nullopt;
 }
 
-bool IsAnsi(UINT codePage) { return codePage == CP_ACP || codePage == kWindows1252; }
+bool IsAnsi(UINT codePage)
+{
+    return codePage == CP_ACP || codePage == kWindows1252;
+}
 
 // Windows' rules for the counts: -1 takes a NUL-terminated input, NUL included; 0 or below
 // -1 is invalid; a zero output size asks for the size needed.
 bool ValidCounts(const void* input, int inputCount, const void* output, int outputCount)
 {
-    return input && inputCount != 0 && inputCount >= -1 && outputCount >= 0 &&
-           (output || outputCount == 0) && (input != output || outputCount == 0);
+    return input && inputCount != 0 && inputCount >= -1 && outputCount >= 0 && (output || outputCount == 0) &&
+           (input != output || outputCount == 0);
 }
 
 template <class Unit>
@@ -71,8 +74,8 @@ int Fail(DWORD error)
 
 using namespace korvo::posix;
 
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int multiByteCount,
-                        LPWSTR wideCharStr, int wideCharCount)
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int multiByteCount, LPWSTR wideCharStr,
+                        int wideCharCount)
 {
     if (!ValidCounts(multiByteStr, multiByteCount, wideCharStr, wideCharCount))
         return Fail(ERROR_INVALID_PARAMETER);
@@ -80,8 +83,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int mult
         return Fail(ERROR_INVALID_PARAMETER);
     if (codePage == CP_UTF8 && (flags & ~MB_ERR_INVALID_CHARS) != 0)
         return Fail(ERROR_INVALID_FLAGS);
-    const std::size_t length =
-        multiByteCount == -1 ? std::strlen(multiByteStr) + 1 : static_cast<std::size_t>(multiByteCount);
+    const std::size_t length = multiByteCount == -1 ? std::strlen(multiByteStr) + 1
+                                                    : static_cast<std::size_t>(multiByteCount);
     try {
         std::u16string converted;
         if (codePage == CP_UTF8) {
@@ -97,9 +100,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int mult
     }
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wideCharCount,
-                        LPSTR multiByteStr, int multiByteCount, LPCCH defaultChar,
-                        LPBOOL usedDefaultChar)
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wideCharCount, LPSTR multiByteStr,
+                        int multiByteCount, LPCCH defaultChar, LPBOOL usedDefaultChar)
 {
     if (!ValidCounts(wideCharStr, wideCharCount, multiByteStr, multiByteCount))
         return Fail(ERROR_INVALID_PARAMETER);

@@ -24,13 +24,22 @@ void InitializeCriticalSection(LPCRITICAL_SECTION section)
     pthread_mutexattr_destroy(&attributes);
 }
 
-void EnterCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_lock(NativeMutex(section)); }
+void EnterCriticalSection(LPCRITICAL_SECTION section)
+{
+    pthread_mutex_lock(NativeMutex(section));
+}
 
 BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section)
 {
     return pthread_mutex_trylock(NativeMutex(section)) == 0 ? TRUE : FALSE;
 }
 
-void LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(NativeMutex(section)); }
+void LeaveCriticalSection(LPCRITICAL_SECTION section)
+{
+    pthread_mutex_unlock(NativeMutex(section));
+}
 
-void DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(NativeMutex(section)); }
+void DeleteCriticalSection(LPCRITICAL_SECTION section)
+{
+    pthread_mutex_destroy(NativeMutex(section));
+}

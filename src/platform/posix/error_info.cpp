@@ -68,12 +68,18 @@ public:
         guid_ = rguid;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR text) override { return CopyText(text, &source_) ? S_OK : E_OUTOFMEMORY; }
+    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR text) override
+    {
+        return CopyText(text, &source_) ? S_OK : E_OUTOFMEMORY;
+    }
     HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR text) override
     {
         return CopyText(text, &description_) ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR text) override { return CopyText(text, &helpFile_) ? S_OK : E_OUTOFMEMORY; }
+    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR text) override
+    {
+        return CopyText(text, &helpFile_) ? S_OK : E_OUTOFMEMORY;
+    }
     HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD context) override
     {
         helpContext_ = context;

@@ -175,8 +175,8 @@ void korvo::posix::ClearFileFault()
     injected.armed = false;
 }
 
-HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
-                   DWORD creationDisposition, DWORD, HANDLE templateFile)
+HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD creationDisposition,
+                   DWORD, HANDLE templateFile)
 {
     if (!fileName || templateFile)
         return FailWith(fileName ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
@@ -240,8 +240,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
-               LPOVERLAPPED overlapped)
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped)
 {
     if (bytesWritten)
         *bytesWritten = 0;
@@ -261,8 +260,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     }
     DWORD done = 0;
     while (done < bytesToWrite) {
-        const ssize_t put =
-            write(object->Descriptor(), static_cast<const char*>(buffer) + done, bytesToWrite - done);
+        const ssize_t put = write(object->Descriptor(), static_cast<const char*>(buffer) + done, bytesToWrite - done);
         if (put == -1 && errno == EINTR)
             continue;
         if (put == -1) {

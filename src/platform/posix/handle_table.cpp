@@ -69,7 +69,10 @@ HANDLE InsertHandle(std::shared_ptr<KernelObject> object)
     }
 }
 
-std::shared_ptr<KernelObject> LookUpAnyHandle(HANDLE handle) { return Table().Find(handle); }
+std::shared_ptr<KernelObject> LookUpAnyHandle(HANDLE handle)
+{
+    return Table().Find(handle);
+}
 
 } // namespace korvo::posix
 

@@ -78,8 +78,7 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section);
 BOOL CloseHandle(HANDLE handle);
 
 // A named semaphore is shared by every process of the machine that opens the same name.
-HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount,
-                        LPCWSTR name);
+HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount, LPCWSTR name);
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount);
 // Semaphores are the only waitable objects here; any other handle fails with
 // ERROR_INVALID_HANDLE.
@@ -99,20 +98,16 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES attributes, DWORD p
                           DWORD maximumSizeLow, LPCWSTR name);
 // The whole section (offset 0, every byte); a view keeps its section alive after the handle
 // is closed, until UnmapViewOfFile.
-LPVOID MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD fileOffsetHigh, DWORD fileOffsetLow,
-                     SIZE_T bytesToMap);
+LPVOID MapViewOfFile(HANDLE section, DWORD desiredAccess, DWORD fileOffsetHigh, DWORD fileOffsetLow, SIZE_T bytesToMap);
 BOOL UnmapViewOfFile(LPCVOID baseAddress);
 
 // --- Files -------------------------------------------------------------------------------
 
 // Share modes are accepted and not enforced: posix has no mandatory sharing.
-HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
-                   LPSECURITY_ATTRIBUTES attributes, DWORD creationDisposition,
-                   DWORD flagsAndAttributes, HANDLE templateFile);
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
-              LPOVERLAPPED overlapped);
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
-               LPOVERLAPPED overlapped);
+HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes,
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped);
 BOOL DeleteFileW(LPCWSTR fileName);
 BOOL FlushFileBuffers(HANDLE file);
 
@@ -157,8 +152,14 @@ void SetLastError(DWORD errorCode);
 
 // --- Process and thread identity ---------------------------------------------------------
 
-inline HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
-inline HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2)); }
+inline HANDLE GetCurrentProcess()
+{
+    return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+}
+inline HANDLE GetCurrentThread()
+{
+    return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
+}
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();
 void Sleep(DWORD milliseconds);
@@ -186,22 +187,19 @@ inline LONGLONG InterlockedExchange64(LONGLONG volatile* target, LONGLONG value)
 }
 inline LONGLONG InterlockedCompareExchange64(LONGLONG volatile* destination, LONGLONG exchange, LONGLONG comparand)
 {
-    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
+    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
     return comparand;
 }
 // Returns the previous value; the exchange happened if it equals comparand.
 inline LONG InterlockedCompareExchange(LONG volatile* destination, LONG exchange, LONG comparand)
 {
-    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
+    __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
     return comparand;
 }
 
 // --- Code pages (CP_ACP is Windows-1252, CP_UTF8) ----------------------------------------
 
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int multiByteCount,
-                        LPWSTR wideCharStr, int wideCharCount);
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wideCharCount,
-                        LPSTR multiByteStr, int multiByteCount, LPCCH defaultChar,
-                        LPBOOL usedDefaultChar);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int multiByteCount, LPWSTR wideCharStr,
+                        int wideCharCount);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wideCharCount, LPSTR multiByteStr,
+                        int multiByteCount, LPCCH defaultChar, LPBOOL usedDefaultChar);

@@ -21,8 +21,7 @@ constexpr uint32_t kDepthLimit = 1'000'000;
 constexpr uint32_t kHeapLimitKiB = 128 * 1024;
 
 constexpr uint32_t kCompileOptions = PCRE2_ALT_BSUX | PCRE2_MATCH_UNSET_BACKREF | PCRE2_ALLOW_EMPTY_CLASS |
-                                     PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP |
-                                     PCRE2_NEVER_BACKSLASH_C;
+                                     PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C;
 
 struct CodeFree {
     void operator()(pcre2_code* code) const noexcept { pcre2_code_free(code); }
@@ -47,8 +46,7 @@ public:
     // A null code is a pattern that could not be compiled: every test of it fails.
     Pcre2KeyPattern(Code code, MatchData matchData, MatchContext matchContext) noexcept
         : code_(std::move(code)), matchData_(std::move(matchData)), matchContext_(std::move(matchContext))
-    {
-    }
+    {}
 
     KeyTestResult Test(PatternText key) noexcept override
     {
@@ -72,8 +70,8 @@ private:
 
 Code Compile(PatternText pattern)
 {
-    const auto translated =
-        posix::TranslateScriptRegex(std::u16string_view(reinterpret_cast<const char16_t*>(pattern.data()), pattern.size()));
+    const auto translated = posix::TranslateScriptRegex(
+        std::u16string_view(reinterpret_cast<const char16_t*>(pattern.data()), pattern.size()));
     if (!translated)
         return nullptr;
     CompileContext context(pcre2_compile_context_create(nullptr));

@@ -5,6 +5,12 @@ namespace {
 thread_local DWORD threadLastError = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() { return threadLastError; }
+DWORD GetLastError()
+{
+    return threadLastError;
+}
 
-void SetLastError(DWORD errorCode) { threadLastError = errorCode; }
+void SetLastError(DWORD errorCode)
+{
+    threadLastError = errorCode;
+}

@@ -267,8 +267,7 @@ extern "C" HRESULT VariantClear(VARIANTARG* pvarg);
 // The sources are not const, as in the MinGW-w64 headers the Windows builds compile against.
 extern "C" HRESULT VariantCopy(VARIANTARG* pvargDest, VARIANTARG* pvargSrc);
 extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, VARIANTARG* pvargSrc);
-extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc, USHORT wFlags,
-                                     VARTYPE vt);
+extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
 
 // --- Safe arrays -------------------------------------------------------------------------
 

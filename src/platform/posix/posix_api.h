@@ -2,5 +2,5 @@
 #pragma once
 
 #include "base_types.h"
-#include "oleauto.h"
 #include "kernel.h"
+#include "oleauto.h"

@@ -7,11 +7,17 @@
 #include <cerrno>
 #include <ctime>
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+DWORD GetCurrentProcessId()
+{
+    return static_cast<DWORD>(getpid());
+}
 
 // The kernel's thread id, which like a Windows thread id is unique among live threads of the
 // machine and readable in tools (ps -L), unlike pthread_self().
-DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+DWORD GetCurrentThreadId()
+{
+    return static_cast<DWORD>(syscall(SYS_gettid));
+}
 
 void Sleep(DWORD milliseconds)
 {
@@ -19,8 +25,7 @@ void Sleep(DWORD milliseconds)
         for (;;)
             pause();
     }
-    timespec remaining{static_cast<time_t>(milliseconds / 1000),
-                       static_cast<long>(milliseconds % 1000) * 1000000L};
+    timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
     }
 }

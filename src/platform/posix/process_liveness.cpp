@@ -30,8 +30,9 @@ ProcessState ReadState(DWORD id)
     // The command name in parentheses may hold anything; the fields count from after it.
     const char* afterName = read ? std::strrchr(line, ')') : nullptr;
     ProcessState state;
-    if (!afterName || std::sscanf(afterName + 1, " %c %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s "
-                                                 "%*s %*s %*s %*s %*s %*s %*s %llu",
+    if (!afterName || std::sscanf(afterName + 1,
+                                  " %c %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s "
+                                  "%*s %*s %*s %*s %*s %*s %*s %llu",
                                   &state.state, &state.start) != 2)
         return {};
     state.known = true;

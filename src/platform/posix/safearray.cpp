@@ -18,33 +18,69 @@ constexpr ULONG kMaxLocks = 0xFFFF;
 ULONG ElementSize(VARTYPE vt)
 {
     switch (vt) {
-    case VT_I1: case VT_UI1: return 1;
-    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: return 8;
-    case VT_BSTR: case VT_UNKNOWN: case VT_DISPATCH: return sizeof(void*);
-    case VT_DECIMAL: return sizeof(DECIMAL);
-    case VT_VARIANT: return sizeof(VARIANT);
-    default: return 0;
+    case VT_I1:
+    case VT_UI1:
+        return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+        return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
+        return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+        return 8;
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+        return sizeof(void*);
+    case VT_DECIMAL:
+        return sizeof(DECIMAL);
+    case VT_VARIANT:
+        return sizeof(VARIANT);
+    default:
+        return 0;
     }
 }
 
 USHORT FeaturesOf(VARTYPE vt)
 {
     switch (vt) {
-    case VT_BSTR: return FADF_BSTR;
-    case VT_UNKNOWN: return FADF_UNKNOWN;
-    case VT_DISPATCH: return FADF_DISPATCH;
-    case VT_VARIANT: return FADF_VARIANT;
-    default: return 0;
+    case VT_BSTR:
+        return FADF_BSTR;
+    case VT_UNKNOWN:
+        return FADF_UNKNOWN;
+    case VT_DISPATCH:
+        return FADF_DISPATCH;
+    case VT_VARIANT:
+        return FADF_VARIANT;
+    default:
+        return 0;
     }
 }
 
-VARTYPE& StoredType(SAFEARRAY* psa) { return *reinterpret_cast<VARTYPE*>(reinterpret_cast<unsigned char*>(psa) - 4); }
+VARTYPE& StoredType(SAFEARRAY* psa)
+{
+    return *reinterpret_cast<VARTYPE*>(reinterpret_cast<unsigned char*>(psa) - 4);
+}
 
-unsigned char* BlockOf(SAFEARRAY* psa) { return reinterpret_cast<unsigned char*>(psa) - kHeaderBytes; }
+unsigned char* BlockOf(SAFEARRAY* psa)
+{
+    return reinterpret_cast<unsigned char*>(psa) - kHeaderBytes;
+}
 
-ULONG CountOf(const SAFEARRAY* psa) { return psa->rgsabound[0].cElements; }
+ULONG CountOf(const SAFEARRAY* psa)
+{
+    return psa->rgsabound[0].cElements;
+}
 
 SAFEARRAY* AllocateVector(VARTYPE vt, LONG lLbound, ULONG cElements)
 {
@@ -69,7 +105,10 @@ SAFEARRAY* AllocateVector(VARTYPE vt, LONG lLbound, ULONG cElements)
     return psa;
 }
 
-void* ElementAt(SAFEARRAY* psa, ULONG offset) { return static_cast<unsigned char*>(psa->pvData) + offset * psa->cbElements; }
+void* ElementAt(SAFEARRAY* psa, ULONG offset)
+{
+    return static_cast<unsigned char*>(psa->pvData) + offset * psa->cbElements;
+}
 
 void ClearElements(SAFEARRAY* psa)
 {
@@ -197,7 +236,10 @@ extern "C" HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData)
     return hr;
 }
 
-extern "C" HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+extern "C" HRESULT SafeArrayUnaccessData(SAFEARRAY* psa)
+{
+    return SafeArrayUnlock(psa);
+}
 
 extern "C" HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv)
 {
@@ -270,9 +312,15 @@ extern "C" HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound)
     return S_OK;
 }
 
-extern "C" UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
+extern "C" UINT SafeArrayGetDim(SAFEARRAY* psa)
+{
+    return psa ? psa->cDims : 0;
+}
 
-extern "C" UINT SafeArrayGetElemsize(SAFEARRAY* psa) { return psa ? psa->cbElements : 0; }
+extern "C" UINT SafeArrayGetElemsize(SAFEARRAY* psa)
+{
+    return psa ? psa->cbElements : 0;
+}
 
 extern "C" HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt)
 {

@@ -12,8 +12,14 @@ constexpr std::u16string_view kSharedEscapes = u"bBdDwWsSfnrtcxu";
 // The script engine's '.': any code unit but a line terminator.
 constexpr std::u16string_view kAnyButLineTerminator = u"[^\\n\\r\\u2028\\u2029]";
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsAsciiLetter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+bool IsDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 // The length of a counted quantifier {n}, {n,} or {n,m} starting at `at`, or 0.
 std::size_t CountedQuantifierLength(std::u16string_view text, std::size_t at)

@@ -19,8 +19,7 @@ bool TryTake(SemaphoreCounter& counter)
 {
     std::int32_t seen = __atomic_load_n(&counter.count, __ATOMIC_SEQ_CST);
     while (seen > 0) {
-        if (__atomic_compare_exchange_n(&counter.count, &seen, seen - 1, false, __ATOMIC_SEQ_CST,
-                                        __ATOMIC_SEQ_CST))
+        if (__atomic_compare_exchange_n(&counter.count, &seen, seen - 1, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST))
             return true;
     }
     return false;
@@ -30,14 +29,12 @@ bool TryTake(SemaphoreCounter& counter)
 // early on any release, on a signal, or when the count is no longer 0.
 void SleepWhileEmpty(SemaphoreCounter& counter, const timespec* timeout, bool shared)
 {
-    syscall(SYS_futex, &counter.count, shared ? FUTEX_WAIT : FUTEX_WAIT_PRIVATE, 0, timeout,
-            nullptr, 0);
+    syscall(SYS_futex, &counter.count, shared ? FUTEX_WAIT : FUTEX_WAIT_PRIVATE, 0, timeout, nullptr, 0);
 }
 
 void WakeSleepers(SemaphoreCounter& counter, bool shared)
 {
-    syscall(SYS_futex, &counter.count, shared ? FUTEX_WAKE : FUTEX_WAKE_PRIVATE, INT_MAX,
-            nullptr, nullptr, 0);
+    syscall(SYS_futex, &counter.count, shared ? FUTEX_WAKE : FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }
 
 timespec ToTimespec(Clock::duration remaining)
@@ -80,8 +77,8 @@ BOOL ReleaseCounter(SemaphoreCounter& counter, LONG releaseCount, LPLONG previou
             SetLastError(ERROR_TOO_MANY_POSTS);
             return FALSE;
         }
-    } while (!__atomic_compare_exchange_n(&counter.count, &seen, seen + releaseCount, false,
-                                          __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST));
+    } while (!__atomic_compare_exchange_n(&counter.count, &seen, seen + releaseCount, false, __ATOMIC_SEQ_CST,
+                                          __ATOMIC_SEQ_CST));
     if (previousCount)
         *previousCount = seen;
     WakeSleepers(counter, shared);

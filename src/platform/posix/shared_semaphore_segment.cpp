@@ -98,8 +98,10 @@ std::uint64_t ProcessStartTime(std::int32_t processId)
     // The command name in parentheses may hold anything; field 22 counts from after it.
     const char* afterName = read ? std::strrchr(line, ')') : nullptr;
     unsigned long long start = 0;
-    if (!afterName || std::sscanf(afterName + 1, " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s "
-                                                 "%*s %*s %*s %*s %*s %*s %*s %llu", &start) != 1)
+    if (!afterName || std::sscanf(afterName + 1,
+                                  " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s "
+                                  "%*s %*s %*s %*s %*s %*s %*s %llu",
+                                  &start) != 1)
         return 0;
     return start;
 }
@@ -153,8 +155,8 @@ bool RegisterOpener(Layout& layout)
     return false;
 }
 
-void InitialiseLayout(Layout& layout, std::u16string_view name, Kind kind, std::size_t sectionBytes,
-                      LONG initialCount, LONG maximumCount)
+void InitialiseLayout(Layout& layout, std::u16string_view name, Kind kind, std::size_t sectionBytes, LONG initialCount,
+                      LONG maximumCount)
 {
     layout = {};
     layout.headerSize = sizeof(Layout);
@@ -170,8 +172,7 @@ void InitialiseLayout(Layout& layout, std::u16string_view name, Kind kind, std::
 bool HoldsName(Layout& layout, std::size_t mappedSize, std::u16string_view name)
 {
     return layout.headerSize == sizeof(Layout) && mappedSize == Layout::SizeFor(name, layout.sectionBytes) &&
-           layout.nameLength == name.size() &&
-           std::u16string_view(layout.Name(), layout.nameLength) == name;
+           layout.nameLength == name.size() && std::u16string_view(layout.Name(), layout.nameLength) == name;
 }
 
 // Opens the segment that the name currently refers to. A segment unlinked by its last
@@ -185,10 +186,10 @@ int OpenLinkedSegment(const std::string& segmentName)
         while (flock(descriptor, LOCK_EX) == -1 && errno == EINTR) {
         }
         int check = shm_open(segmentName.c_str(), O_RDWR | O_CLOEXEC, 0600);
-        struct stat opened {}, linked {};
-        const bool same = check != -1 && fstat(descriptor, &opened) == 0 &&
-                          fstat(check, &linked) == 0 && opened.st_ino == linked.st_ino &&
-                          opened.st_dev == linked.st_dev;
+        struct stat opened {
+        }, linked{};
+        const bool same = check != -1 && fstat(descriptor, &opened) == 0 && fstat(check, &linked) == 0 &&
+                          opened.st_ino == linked.st_ino && opened.st_dev == linked.st_dev;
         if (check != -1)
             close(check);
         if (same)
@@ -200,16 +201,13 @@ int OpenLinkedSegment(const std::string& segmentName)
 
 } // namespace
 
-std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::Open(std::u16string_view name,
-                                                                     LONG initialCount,
-                                                                     LONG maximumCount,
-                                                                     bool& alreadyExisted)
+std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::Open(std::u16string_view name, LONG initialCount,
+                                                                     LONG maximumCount, bool& alreadyExisted)
 {
     return OpenKind(name, Kind::Semaphore, 0, initialCount, maximumCount, alreadyExisted);
 }
 
-std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::OpenSection(std::u16string_view name,
-                                                                            std::size_t bytes,
+std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::OpenSection(std::u16string_view name, std::size_t bytes,
                                                                             bool& alreadyExisted)
 {
     return OpenKind(name, Kind::Section, bytes, 0, 0, alreadyExisted);
@@ -277,8 +275,7 @@ std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::OpenKind(std::u1
 SharedSemaphoreSegment::SharedSemaphoreSegment(int descriptor, Layout* layout, std::size_t size,
                                                std::string segmentName)
     : descriptor_(descriptor), layout_(layout), size_(size), segmentName_(std::move(segmentName))
-{
-}
+{}
 
 SharedSemaphoreSegment::~SharedSemaphoreSegment()
 {
@@ -293,7 +290,10 @@ SharedSemaphoreSegment::~SharedSemaphoreSegment()
     close(descriptor_);
 }
 
-SemaphoreCounter& SharedSemaphoreSegment::Counter() { return layout_->counter; }
+SemaphoreCounter& SharedSemaphoreSegment::Counter()
+{
+    return layout_->counter;
+}
 
 void* SharedSemaphoreSegment::SectionBytes()
 {
@@ -301,6 +301,9 @@ void* SharedSemaphoreSegment::SectionBytes()
            Layout::SectionOffset(std::u16string_view(layout_->Name(), layout_->nameLength));
 }
 
-std::size_t SharedSemaphoreSegment::SectionSize() const { return layout_->sectionBytes; }
+std::size_t SharedSemaphoreSegment::SectionSize() const
+{
+    return layout_->sectionBytes;
+}
 
 } // namespace korvo::posix

@@ -26,8 +26,8 @@ public:
     // Opens the semaphore of this name, creating it with the given counts if nobody holds
     // it. Null, with the last error set, on failure (ERROR_INVALID_HANDLE when the name
     // belongs to a section). alreadyExisted tells which case it was.
-    static std::unique_ptr<SharedSemaphoreSegment> Open(std::u16string_view name, LONG initialCount,
-                                                        LONG maximumCount, bool& alreadyExisted);
+    static std::unique_ptr<SharedSemaphoreSegment> Open(std::u16string_view name, LONG initialCount, LONG maximumCount,
+                                                        bool& alreadyExisted);
     // Opens the section of this name, creating it with `bytes` zero bytes if nobody holds
     // it; an existing section keeps the size it was created with.
     static std::unique_ptr<SharedSemaphoreSegment> OpenSection(std::u16string_view name, std::size_t bytes,
@@ -45,8 +45,7 @@ public:
 
 private:
     static std::unique_ptr<SharedSemaphoreSegment> OpenKind(std::u16string_view name, Kind kind, std::size_t bytes,
-                                                            LONG initialCount, LONG maximumCount,
-                                                            bool& alreadyExisted);
+                                                            LONG initialCount, LONG maximumCount, bool& alreadyExisted);
     SharedSemaphoreSegment(int descriptor, Layout* layout, std::size_t size, std::string segmentName);
 
     int descriptor_;

@@ -14,7 +14,10 @@ namespace {
 
 using posix::SocketErrorFromErrno;
 
-int Descriptor(const Socket& socket) { return static_cast<int>(socket.native()); }
+int Descriptor(const Socket& socket)
+{
+    return static_cast<int>(socket.native());
+}
 
 // Waits until the socket is ready for the events (or has an error the next call reports).
 HRESULT WaitFor(int fd, short events, Deadline deadline)
@@ -31,7 +34,10 @@ HRESULT WaitFor(int fd, short events, Deadline deadline)
     }
 }
 
-bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+bool WouldBlock(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
 
 } // namespace
 

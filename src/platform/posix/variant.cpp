@@ -143,18 +143,37 @@ extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, VARIANTARG* pvargSrc)
             V_ARRAY(&image) = *static_cast<SAFEARRAY* const*>(ref);
         } else {
             switch (target) {
-            case VT_I1: case VT_UI1:
-                std::memcpy(&image.bVal, ref, 1); break;
-            case VT_I2: case VT_UI2: case VT_BOOL:
-                std::memcpy(&image.iVal, ref, 2); break;
-            case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR:
-                std::memcpy(&image.lVal, ref, 4); break;
-            case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE:
-                std::memcpy(&image.llVal, ref, 8); break;
+            case VT_I1:
+            case VT_UI1:
+                std::memcpy(&image.bVal, ref, 1);
+                break;
+            case VT_I2:
+            case VT_UI2:
+            case VT_BOOL:
+                std::memcpy(&image.iVal, ref, 2);
+                break;
+            case VT_I4:
+            case VT_UI4:
+            case VT_INT:
+            case VT_UINT:
+            case VT_R4:
+            case VT_ERROR:
+                std::memcpy(&image.lVal, ref, 4);
+                break;
+            case VT_I8:
+            case VT_UI8:
+            case VT_R8:
+            case VT_CY:
+            case VT_DATE:
+                std::memcpy(&image.llVal, ref, 8);
+                break;
             case VT_BSTR:
-                V_BSTR(&image) = *static_cast<const BSTR*>(ref); break;
-            case VT_UNKNOWN: case VT_DISPATCH:
-                V_UNKNOWN(&image) = *static_cast<IUnknown* const*>(ref); break;
+                V_BSTR(&image) = *static_cast<const BSTR*>(ref);
+                break;
+            case VT_UNKNOWN:
+            case VT_DISPATCH:
+                V_UNKNOWN(&image) = *static_cast<IUnknown* const*>(ref);
+                break;
             case VT_DECIMAL:
                 std::memcpy(&image.decVal, ref, sizeof(DECIMAL));
                 V_VT(&image) = VT_DECIMAL;

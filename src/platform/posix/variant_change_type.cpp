@@ -39,7 +39,8 @@ HRESULT IntegerText(Integer value, BSTR* out)
 HRESULT RealText(double value, int significantDigits, BSTR* out)
 {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, significantDigits);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
+                                      significantDigits);
     std::string text(buffer, result.ptr);
     for (char& c : text)
         if (c >= 'a' && c <= 'z')
@@ -87,7 +88,7 @@ HRESULT DecimalText(const DECIMAL& value, BSTR* out)
 // --- Dates -------------------------------------------------------------------------------
 
 constexpr double kFirstDate = -657434.0; // 1/1/100
-constexpr double kLastDate = 2958465.0;  // 12/31/9999
+constexpr double kLastDate = 2958465.0; // 12/31/9999
 
 struct CivilTime {
     long long year;
@@ -194,22 +195,38 @@ HRESULT ByteArrayText(SAFEARRAY* array, BSTR* out)
 HRESULT ScalarText(const VARIANT& v, USHORT flags, BSTR* out)
 {
     switch (V_VT(&v)) {
-    case VT_EMPTY: return MakeText("", out);
-    case VT_I1: return IntegerText(static_cast<signed char>(v.cVal), out);
-    case VT_UI1: return IntegerText(v.bVal, out);
-    case VT_I2: return IntegerText(v.iVal, out);
-    case VT_UI2: return IntegerText(v.uiVal, out);
-    case VT_I4: return IntegerText(v.lVal, out);
-    case VT_UI4: return IntegerText(v.ulVal, out);
-    case VT_INT: return IntegerText(v.intVal, out);
-    case VT_UINT: return IntegerText(v.uintVal, out);
-    case VT_I8: return IntegerText(v.llVal, out);
-    case VT_UI8: return IntegerText(v.ullVal, out);
-    case VT_R4: return RealText(v.fltVal, 7, out);
-    case VT_R8: return RealText(v.dblVal, 15, out);
-    case VT_CY: return CurrencyText(v.cyVal, out);
-    case VT_DATE: return DateText(v.date, out);
-    case VT_DECIMAL: return DecimalText(v.decVal, out);
+    case VT_EMPTY:
+        return MakeText("", out);
+    case VT_I1:
+        return IntegerText(static_cast<signed char>(v.cVal), out);
+    case VT_UI1:
+        return IntegerText(v.bVal, out);
+    case VT_I2:
+        return IntegerText(v.iVal, out);
+    case VT_UI2:
+        return IntegerText(v.uiVal, out);
+    case VT_I4:
+        return IntegerText(v.lVal, out);
+    case VT_UI4:
+        return IntegerText(v.ulVal, out);
+    case VT_INT:
+        return IntegerText(v.intVal, out);
+    case VT_UINT:
+        return IntegerText(v.uintVal, out);
+    case VT_I8:
+        return IntegerText(v.llVal, out);
+    case VT_UI8:
+        return IntegerText(v.ullVal, out);
+    case VT_R4:
+        return RealText(v.fltVal, 7, out);
+    case VT_R8:
+        return RealText(v.dblVal, 15, out);
+    case VT_CY:
+        return CurrencyText(v.cyVal, out);
+    case VT_DATE:
+        return DateText(v.date, out);
+    case VT_DECIMAL:
+        return DecimalText(v.decVal, out);
     case VT_BOOL:
         if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL))
             return MakeText(v.boolVal ? "True" : "False", out);
@@ -218,10 +235,13 @@ HRESULT ScalarText(const VARIANT& v, USHORT flags, BSTR* out)
         *out = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(v.bstrVal), SysStringByteLen(v.bstrVal));
         return *out ? S_OK : E_OUTOFMEMORY;
     }
-    case VT_DISPATCH: return DefaultPropertyText(v.pdispVal, flags, out);
+    case VT_DISPATCH:
+        return DefaultPropertyText(v.pdispVal, flags, out);
     case VT_ARRAY | VT_UI1:
-    case VT_ARRAY | VT_I1: return ByteArrayText(v.parray, out);
-    default: return DISP_E_TYPEMISMATCH;
+    case VT_ARRAY | VT_I1:
+        return ByteArrayText(v.parray, out);
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 

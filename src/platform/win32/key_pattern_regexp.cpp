@@ -90,8 +90,8 @@ public:
         V_VT(argument.get()) = VT_BSTR;
         DISPPARAMS params{argument.get(), nullptr, 1, 0};
         UniqueVariant answer;
-        HRESULT result = object_->Invoke(testId_, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                                         answer.get(), nullptr, nullptr);
+        HRESULT result = object_->Invoke(testId_, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.get(),
+                                         nullptr, nullptr);
         if (SUCCEEDED(result) && V_VT(answer.get()) != VT_BOOL)
             result = VariantChangeType(answer.get(), answer.get(), 0, VT_BOOL);
         return FromTestResult(result, SUCCEEDED(result) ? V_BOOL(answer.get()) : VARIANT_FALSE);

@@ -11,9 +11,15 @@ namespace {
 
 using win32::LastSocketError;
 
-SOCKET Handle(const Socket& socket) { return static_cast<SOCKET>(socket.native()); }
+SOCKET Handle(const Socket& socket)
+{
+    return static_cast<SOCKET>(socket.native());
+}
 
-int ChunkSize(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
+int ChunkSize(std::size_t size)
+{
+    return static_cast<int>(std::min<std::size_t>(size, INT_MAX));
+}
 
 } // namespace
 
