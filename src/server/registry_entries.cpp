@@ -124,6 +124,22 @@ HRESULT WriteClassEntries(const std::wstring& modulePath) noexcept
     return hr;
 }
 
+// The registry view of the build of the other bitness: on 64-bit Windows both views share the
+// ProgID key, while each view has a class key of its own. On a 32-bit system the flag is
+// ignored and the view asked is this build's own.
+#ifdef _WIN64
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
+bool OtherViewServesClass() noexcept
+{
+    UniqueKey server;
+    const std::wstring name = kClassKey + L"\\InprocServer32";
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ | kOtherView, server.put()) == ERROR_SUCCESS;
+}
+
 } // namespace
 
 HRESULT WriteRegistryEntries(const std::wstring& modulePath) noexcept
@@ -140,8 +156,10 @@ HRESULT WriteRegistryEntries(const std::wstring& modulePath) noexcept
 
 void RemoveRegistryEntries() noexcept
 {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey.c_str());
+    if (!OtherViewServesClass()) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey);
+    }
 }
 
 } // namespace korvo::server

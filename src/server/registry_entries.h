@@ -12,8 +12,8 @@ namespace korvo::server {
 // entries are removed again and the failure returned.
 HRESULT WriteRegistryEntries(const std::wstring& modulePath) noexcept;
 
-// Removes the ProgID key and the CLSID key with everything below them; missing keys are
-// no error.
+// Removes the CLSID key with everything below it, and the ProgID key unless the build of the
+// other bitness is still registered in its own view; missing keys are no error.
 void RemoveRegistryEntries() noexcept;
 
 } // namespace korvo::server

@@ -7,6 +7,7 @@
 # dies half-way, so a missing or inconsistent final line fails the test.
 #
 #   run_script_test.sh [--arch x64|x86] [--dll <Korvod.dll>] <script.vbs|script.js> [args...]
+#   run_script_test.sh [--arch x64|x86] --dll <Korvod.dll> --register-only
 #
 # --arch x86 runs the 32-bit regsvr32 and cscript from C:\windows\syswow64 (the 64-bit Wine's
 # WoW64 mode; WINEDLLPATH must name Wine's i386 DLLs), so the registration goes to the 32-bit
@@ -17,28 +18,29 @@
 # which file was registered), under a lock so parallel tests register it only once.
 set -uo pipefail
 
-usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 wine64=${WINE64:-/usr/lib/wine/wine64}
 dll=${KORVO_DLL:-}
-arch=x64
+arch=x64 register_only=0
 while [[ ${1:-} == --* ]]; do
-  (($# >= 2)) || usage
+  [[ $1 == --register-only ]] || (($# >= 2)) || usage
   case $1 in
     --arch) arch=$2; shift 2 ;;
     --dll) dll=$2; shift 2 ;;
+    --register-only) register_only=1; shift ;;
     *) usage ;;
   esac
 done
-(($# >= 1)) || usage
+((register_only || $# >= 1)) || usage
 case $arch in
   x64) regsvr32=regsvr32 host=cscript ;;
   x86) regsvr32='C:\windows\syswow64\regsvr32.exe' host='C:\windows\syswow64\cscript.exe' ;;
   *) usage ;;
 esac
-script=$1
-shift
-[[ -f $script ]] || { echo "run_script_test: no such script: $script" >&2; exit 2; }
+script=${1:-}
+shift || true
+((register_only)) || [[ -f $script ]] || { echo "run_script_test: no such script: $script" >&2; exit 2; }
 
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -68,6 +70,7 @@ register_once() {
 }
 
 [[ -n $dll ]] && register_once
+((register_only)) && exit 0
 
 # The helpers first, then the test: one file, as the script host takes one.
 helpers=$(dirname "$0")/lib/check.${script##*.}
