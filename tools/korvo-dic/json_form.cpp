@@ -91,15 +91,15 @@ void PutValue(ordered_json& out, const FileRecord& record)
         break;
     case VT_R4:
         out["value"] = DoubleToJson(V_R4(&v));
-        out["bits"] = Hex(std::bit_cast<std::uint32_t>(V_R4(&v)), 8);
+        out["bits"] = Hex(static_cast<std::uint32_t>(V_UI4(&v)), 8);
         break;
     case VT_R8:
         out["value"] = DoubleToJson(V_R8(&v));
-        out["bits"] = Hex(std::bit_cast<std::uint64_t>(V_R8(&v)), 16);
+        out["bits"] = Hex(V_UI8(&v), 16);
         break;
     case VT_DATE:
         out["value"] = DoubleToJson(V_DATE(&v));
-        out["bits"] = Hex(std::bit_cast<std::uint64_t>(V_DATE(&v)), 16);
+        out["bits"] = Hex(V_UI8(&v), 16);
         if (const auto text = DateText(V_DATE(&v)))
             out["text"] = *text;
         break;
@@ -186,27 +186,30 @@ Integer FullRange(const json& value)
     return IntegerOf<Integer>(value, std::numeric_limits<Integer>::min(), std::numeric_limits<Integer>::max());
 }
 
-double DoubleOf(const json& record)
+// The bit pattern from "bits", else from "value"; kept as bits all the way to the file, since
+// a signalling NaN that passed through a floating-point register could come back quieted.
+std::uint64_t DoubleBits(const json& record)
 {
     if (const auto bits = record.find("bits"); bits != record.end())
-        return std::bit_cast<double>(FullRange<std::uint64_t>(*bits));
+        return FullRange<std::uint64_t>(*bits);
     const json& value = Member(record, "value");
     if (value.is_number())
-        return value.get<double>();
+        return std::bit_cast<std::uint64_t>(value.get<double>());
     if (value == "NaN")
-        return std::numeric_limits<double>::quiet_NaN();
+        return std::bit_cast<std::uint64_t>(std::numeric_limits<double>::quiet_NaN());
     if (value == "Infinity")
-        return std::numeric_limits<double>::infinity();
+        return std::bit_cast<std::uint64_t>(std::numeric_limits<double>::infinity());
     if (value == "-Infinity")
-        return -std::numeric_limits<double>::infinity();
+        return std::bit_cast<std::uint64_t>(-std::numeric_limits<double>::infinity());
     Refuse("expected a number");
 }
 
-float FloatOf(const json& record)
+std::uint32_t FloatBits(const json& record)
 {
     if (const auto bits = record.find("bits"); bits != record.end())
-        return std::bit_cast<float>(FullRange<std::uint32_t>(*bits));
-    return static_cast<float>(DoubleOf(record));
+        return FullRange<std::uint32_t>(*bits);
+    const double value = std::bit_cast<double>(DoubleBits(record));
+    return std::bit_cast<std::uint32_t>(static_cast<float>(value));
 }
 
 Units TextOf(const json& value)
@@ -282,13 +285,13 @@ void FillValue(const json& record, std::uint16_t tag, UniqueVariant& out)
         V_UI8(&v) = FullRange<std::uint64_t>(Member(record, "value"));
         break;
     case VT_R4:
-        V_R4(&v) = FloatOf(record);
+        V_UI4(&v) = FloatBits(record);
         break;
     case VT_R8:
-        V_R8(&v) = DoubleOf(record);
+        V_UI8(&v) = DoubleBits(record);
         break;
     case VT_DATE:
-        V_DATE(&v) = DoubleOf(record);
+        V_UI8(&v) = DoubleBits(record);
         break;
     case VT_BOOL:
         V_BOOL(&v) = static_cast<VARIANT_BOOL>(BoolOf(Member(record, "value")));
