@@ -63,5 +63,16 @@ TEST(RefusedJson, MissingInputCannotBeRead)
     EXPECT_FALSE(std::filesystem::exists(folder.File("out.dic")));
 }
 
+TEST(RefusedJson, DeepNestingIsRefusedWithoutExhaustingTheStack)
+{
+    ScratchFolder folder;
+    const std::size_t depth = 100000;
+    WriteText(folder.File("in.json"),
+              "{\"records\": [{\"key\": " + std::string(depth, '[') + std::string(depth, ']') + ", \"type\": 0}]}");
+    std::ostringstream err;
+    EXPECT_EQ(FromJson(folder.File("in.json"), folder.File("out.dic"), err), kCannotRun);
+    EXPECT_NE(err.str().find("record 0: expected an integer"), std::string::npos) << err.str();
+}
+
 } // namespace
 } // namespace korvo::dic::testing

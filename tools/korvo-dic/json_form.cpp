@@ -168,7 +168,7 @@ Integer IntegerOf(const json& value, Integer low, Integer high)
         return number;
     }
     if (!value.is_string())
-        Refuse("expected an integer, not " + value.dump());
+        Refuse(std::string("expected an integer, not ") + value.type_name());
     const auto& text = value.get_ref<const std::string&>();
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const char* first = text.data() + (hex ? 2 : 0);
