@@ -4,14 +4,19 @@
 # korvo-dic.exe verifies it, dumps it as text, as JSON and through a key pattern (the
 # RegExp component), and writes it back from the JSON byte for byte.
 #
-#   saved_by_component.sh --arch x64|x86 --dll <Korvod.dll> --tool <korvo-dic.exe> <run_script_test.sh>
+# With --native, the Linux build of korvo-dic (when it has been built) must read the file the
+# same way: the same verdict and the same JSON.
+#
+#   saved_by_component.sh --arch x64|x86 --dll <Korvod.dll> --tool <korvo-dic.exe> [--native <korvo-dic>]
+#                         <run_script_test.sh>
 set -uo pipefail
-arch=x64 dll= tool=
+arch=x64 dll= tool= native=
 while [[ ${1:-} == --* ]]; do
   case $1 in
     --arch) arch=$2 ;;
     --dll) dll=$2 ;;
     --tool) tool=$2 ;;
+    --native) native=$2 ;;
     *) echo "saved_by_component: unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -56,6 +61,11 @@ tool_run "$work/saved.json" dump --json "$(windows_path "$work/saved.dic")" || f
 tool_run "$work/none.txt" from-json "$(windows_path "$work/saved.json")" "$(windows_path "$work/back.dic")" ||
   fail "from-json: $(cat "$work/err")"
 cmp -s "$work/saved.dic" "$work/back.dic" || fail "from-json gives back the saved bytes"
+
+if [[ -x $native ]]; then
+  "$native" dump --json "$work/saved.dic" >"$work/native.json" 2>"$work/err" || fail "native dump --json: $(cat "$work/err")"
+  cmp -s "$work/saved.json" "$work/native.json" || fail "the native build dumps the same JSON"
+fi
 
 head -c 40 "$work/saved.dic" >"$work/cut.dic"
 tool_run "$work/none.txt" verify "$(windows_path "$work/cut.dic")"
