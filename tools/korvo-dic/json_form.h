@@ -16,7 +16,7 @@ namespace korvo::dic {
 nlohmann::ordered_json RecordToJson(const FileRecord& record);
 nlohmann::ordered_json FileToJson(const ScannedFile& file, const std::vector<const FileRecord*>& records);
 
-// The file's bytes for its JSON form into `bytes`; false with `error` naming the first part
+// The file's bytes for its JSON form into `bytes`; false with `error` naming the first member
 // that does not describe a record the file can hold.
 bool FileFromJson(const nlohmann::json& document, persist::RecordBuffer& bytes, std::string& error);
 
