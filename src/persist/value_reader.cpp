@@ -6,10 +6,6 @@
 
 namespace korvo::persist {
 
-namespace {
-
-// Bytes of payload for a tag the writer produces, or -1 for one it never produces.
-// Strings (tag 8) are handled apart.
 int PayloadBytes(std::uint16_t tag) noexcept
 {
     switch (tag) {
@@ -42,6 +38,8 @@ int PayloadBytes(std::uint16_t tag) noexcept
         return -1;
     }
 }
+
+namespace {
 
 HRESULT ReadString(FileReader& file, VARIANT& value) noexcept
 {
