@@ -1,6 +1,6 @@
 # What a release holds, and the archives `./run package` makes of it. Each Windows build
 # installs its own DLL and type library under x64/ or x86/; the x64 build adds what both share
-# (the client header and GUID file, the documents, the examples) and packs the two builds into
+# (the client header and GUID file, the file tool, the documents, the examples) and packs the two builds into
 # one archive: dist/korvod-<version>-windows.zip, with the debug information of both DLLs in
 # dist/korvod-<version>-windows-symbols.zip.
 if(NOT WIN32 OR NOT TARGET Korvod)
@@ -21,7 +21,12 @@ endif()
 
 install(FILES ${KORVO_GENERATED_DIR}/korvo.h ${KORVO_GENERATED_DIR}/korvo_i.c DESTINATION include COMPONENT runtime)
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION . COMPONENT runtime)
-install(FILES docs/reference.md DESTINATION docs COMPONENT runtime)
+install(FILES docs/reference.md docs/korvo-dic.md DESTINATION docs COMPONENT runtime)
+if(TARGET korvo-dic)
+  # The file tool ships linked without its debug information (-s): it is small and self-contained.
+  target_link_options(korvo-dic PRIVATE $<$<CONFIG:Release>:-s>)
+  install(PROGRAMS $<TARGET_FILE:korvo-dic> DESTINATION tools COMPONENT runtime)
+endif()
 install(DIRECTORY examples/ DESTINATION examples COMPONENT runtime PATTERN CMakeLists.txt EXCLUDE
         PATTERN *.expected EXCLUDE)
 

@@ -24,7 +24,7 @@ check() {
 archive=$scratch/korvod-$version-windows.zip symbols=$scratch/korvod-$version-windows-symbols.zip
 listing() { unzip -Z1 "$1" | grep -v '/$' | sort | tr '\n' ' '; }
 check "the archive's files" "$(listing "$archive" | tr ' ' '\n' | grep -v '^examples/' | tr '\n' ' ')" \
-  "CHANGELOG.md LICENSE README.md docs/reference.md include/korvo.h include/korvo_i.c x64/Korvod.dll x64/Korvod.tlb x86/Korvod.dll x86/Korvod.tlb "
+  "CHANGELOG.md LICENSE README.md docs/korvo-dic.md docs/reference.md include/korvo.h include/korvo_i.c tools/korvo-dic.exe x64/Korvod.dll x64/Korvod.tlb x86/Korvod.dll x86/Korvod.tlb "
 check "the examples for every host" \
   "$(listing "$archive" | tr ' ' '\n' | grep -c -E '^examples/(tour\.vbs|tour\.js|asp/counter\.asp|cpp/client\.cpp|powershell/.*\.ps1|python/with_pywin32\.py|python/with_comtypes\.py|vba/.*\.bas)$')" 8
 check "the symbols archive's files" "$(listing "$symbols")" "x64/Korvod.dll.debug x86/Korvod.dll.debug "
@@ -39,6 +39,7 @@ for arch in x64:pei-x86-64 x86:pei-i386; do
     "$(strings -el "$dll" | grep -A1 -x 'FileVersion' | tail -n1)" "$version"
   check "${arch%%:*}/Korvod.dll names its maker" "$(strings -el "$dll" | grep -c -x -e 'CompanyName' -e 'LegalCopyright')" 2
 done
+check "the file tool is an x64 program" "$("$objdump" -f "$scratch/unpacked/tools/korvo-dic.exe" | sed -n 's/.*file format //p')" pei-x86-64
 check "the header gives no wide-literal defaults" "$(grep -c 'L""' "$scratch/unpacked/include/korvo.h")" 0
 
 echo "# $failures failed"
