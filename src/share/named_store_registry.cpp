@@ -1,11 +1,16 @@
 #include "share/named_store_registry.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 
 #include "platform/critical_section.h"
 #include "platform/hresult_from_exception.h"
+#include "remote/store_configuration.h"
 #include "share/local_store.h"
+#include "share/remote_store.h"
 #include "share/semaphore_lock.h"
 
 namespace korvo {
@@ -16,7 +21,56 @@ struct NamedStoreRegistry {
     // held together with a store's section.
     CriticalSection registryLock;
     std::map<KeyText, std::shared_ptr<LocalStore>, std::less<>> stores;
+    std::map<KeyText, std::shared_ptr<RemoteStore>, std::less<>> remoteStores;
+    bool configurationRead = false;
+    remote::StoreConfiguration configuration;
+    // One pool per configured prefix, shared by its stores.
+    std::map<std::u16string, std::shared_ptr<remote::ConnectionPool>> pools;
 };
+
+// The file named by KORVO_REMOTE_STORES; none (every store local) when the variable is unset
+// or the file cannot be read or parsed.
+remote::StoreConfiguration ReadConfiguration()
+{
+    const char* path = std::getenv("KORVO_REMOTE_STORES");
+    if (path == nullptr || *path == '\0') {
+        return {};
+    }
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (!file) {
+        return {};
+    }
+    remote::ConfigurationError error;
+    return remote::StoreConfiguration::Parse(text.str(), error);
+}
+
+// The remote store for a name with a configured prefix, under the registry lock; null for a
+// name that stays local.
+std::shared_ptr<RemoteStore> FindOrCreateRemote(NamedStoreRegistry& registry, KeyView name)
+{
+    if (!registry.configurationRead) {
+        registry.configuration = ReadConfiguration();
+        registry.configurationRead = true;
+    }
+    const std::u16string_view name16(reinterpret_cast<const char16_t*>(name.data()), name.size());
+    const remote::RemotePrefix* entry = registry.configuration.Find(name16);
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    const auto found = registry.remoteStores.find(name);
+    if (found != registry.remoteStores.end()) {
+        return found->second;
+    }
+    auto& pool = registry.pools[entry->prefix];
+    if (!pool) {
+        pool = std::make_shared<remote::ConnectionPool>(entry->server);
+    }
+    auto created = std::make_shared<RemoteStore>(pool, name, entry->lock_lease);
+    registry.remoteStores.emplace(KeyText(name), created);
+    return created;
+}
 
 std::unique_ptr<NamedStoreRegistry> registry;
 
@@ -50,6 +104,17 @@ void StopNamedStoreRegistry(bool abandonObjects) noexcept
     registry.reset();
 }
 
+void ForgetRemoteConfiguration() noexcept
+{
+    if (!registry) {
+        return;
+    }
+    SectionGuard guard(registry->registryLock);
+    registry->configurationRead = false;
+    registry->remoteStores.clear();
+    registry->pools.clear();
+}
+
 bool NamedStoresHoldObjects() noexcept
 {
     if (!registry) {
@@ -71,6 +136,10 @@ HRESULT FindOrCreateNamedStore(KeyView name, StorePtr& store) noexcept
     }
     return CallReturningHresult([&]() -> HRESULT {
         SectionGuard guard(registry->registryLock);
+        if (auto remoteStore = FindOrCreateRemote(*registry, name)) {
+            store = std::move(remoteStore);
+            return S_OK;
+        }
         const auto found = registry->stores.find(name);
         if (found != registry->stores.end()) {
             store = found->second;
