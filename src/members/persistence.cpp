@@ -1,5 +1,6 @@
 #include "members/persistence.h"
 
+#include <span>
 #include <vector>
 
 #include "errors/report_error.h"
@@ -25,35 +26,31 @@ constexpr std::size_t kRecordsPerBatch = 4096;
 // the reads or of a pattern test ends the load, after the records before it are added.
 HRESULT LoadRecords(FileReader& file, KeyFilter& filter, ObjectState& object, StoreBackend& store)
 {
-    std::vector<Record> batch;
-    batch.reserve(kRecordsPerBatch);
-    const auto addBatch = [&] {
-        const HRESULT added = store.AddRecords(batch, object.uniqueKeys() != VARIANT_FALSE);
-        batch.clear();
-        return added;
-    };
-    Record record;
+    // The batch's records are read in place and kept from batch to batch, so a key's text
+    // reuses the room an earlier key left instead of asking for memory for each record.
+    std::vector<Record> batch(kRecordsPerBatch);
+    std::size_t used = 0;
     for (;;) {
         RecordRead read = RecordRead::Record;
-        HRESULT result = persist::ReadRecord(file, record, read);
+        HRESULT result = persist::ReadRecord(file, batch[used], read);
         if (SUCCEEDED(result) && read == RecordRead::Record) {
-            switch (filter.Test(record.key)) {
+            switch (filter.Test(batch[used].key)) {
             case KeyTestResult::NoMatch:
                 continue;
             case KeyTestResult::Failed:
                 result = persist::kInvalidData;
                 break;
             case KeyTestResult::Match:
-                batch.push_back(std::move(record));
-                record = Record{};
-                if (batch.size() < kRecordsPerBatch) {
+                if (++used < kRecordsPerBatch) {
                     continue;
                 }
                 break;
             }
         }
-        if (!batch.empty()) {
-            if (const HRESULT added = addBatch(); FAILED(added)) {
+        if (used > 0) {
+            const HRESULT added = store.AddRecords(std::span(batch.data(), used), object.uniqueKeys() != VARIANT_FALSE);
+            used = 0;
+            if (FAILED(added)) {
                 return added;
             }
         }

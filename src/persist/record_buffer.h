@@ -21,6 +21,11 @@ public:
     // later write, so a Save that could not hold its records never writes a partial file.
     void Write(const void* bytes, std::size_t count) noexcept
     {
+        // An empty payload (a null BSTR, an empty array) may come with a null pointer,
+        // which memcpy must not be given even for no bytes.
+        if (count == 0) {
+            return;
+        }
         if (used_ + count <= capacity_ && SUCCEEDED(status_)) {
             std::memcpy(storage_.get() + used_, bytes, count);
             used_ += count;

@@ -39,3 +39,14 @@ void RuntimeFree(void* block)
 }
 
 } // namespace korvo::posix
+
+// The task allocator is the runtime's too, so the out-of-memory hook reaches it.
+extern "C" LPVOID CoTaskMemAlloc(SIZE_T cb)
+{
+    return korvo::posix::RuntimeAlloc(cb);
+}
+
+extern "C" void CoTaskMemFree(LPVOID pv)
+{
+    korvo::posix::RuntimeFree(pv);
+}

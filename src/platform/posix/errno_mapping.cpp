@@ -49,3 +49,18 @@ BOOL FailFromErrno()
 }
 
 } // namespace korvo::posix
+
+// The thread's last Win32 error code, which the mapping above feeds.
+namespace {
+thread_local DWORD threadLastError = ERROR_SUCCESS;
+}
+
+DWORD GetLastError()
+{
+    return threadLastError;
+}
+
+void SetLastError(DWORD errorCode)
+{
+    threadLastError = errorCode;
+}
