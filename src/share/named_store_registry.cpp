@@ -24,8 +24,9 @@ struct NamedStoreRegistry {
     std::map<KeyText, std::shared_ptr<RemoteStore>, std::less<>> remoteStores;
     bool configurationRead = false;
     remote::StoreConfiguration configuration;
-    // One pool per configured prefix, shared by its stores.
-    std::map<std::u16string, std::shared_ptr<remote::ConnectionPool>> pools;
+    // One pool per server and credentials, shared by its stores; it outlives a new reading
+    // of the configuration, so that its back-off still holds a restarting server off.
+    std::map<std::string, std::shared_ptr<remote::ConnectionPool>> pools;
 };
 
 // The file named by KORVO_REMOTE_STORES; none (every store local) when the variable is unset
@@ -63,7 +64,11 @@ std::shared_ptr<RemoteStore> FindOrCreateRemote(NamedStoreRegistry& registry, Ke
     if (found != registry.remoteStores.end()) {
         return found->second;
     }
-    auto& pool = registry.pools[entry->prefix];
+    const remote::ServerSettings& server = entry->server;
+    auto& pool =
+        registry.pools[server.host + '\n' + std::to_string(server.port) + '\n' + server.user + '\n' + server.password +
+                       '\n' + std::to_string(server.database) + '\n' + std::to_string(server.connect_timeout.count()) +
+                       '\n' + std::to_string(server.operation_timeout.count())];
     if (!pool) {
         pool = std::make_shared<remote::ConnectionPool>(entry->server);
     }
@@ -112,7 +117,6 @@ void ForgetRemoteConfiguration() noexcept
     SectionGuard guard(registry->registryLock);
     registry->configurationRead = false;
     registry->remoteStores.clear();
-    registry->pools.clear();
 }
 
 bool NamedStoresHoldObjects() noexcept
@@ -134,15 +138,15 @@ HRESULT FindOrCreateNamedStore(KeyView name, StorePtr& store) noexcept
     if (!registry) {
         return E_UNEXPECTED;
     }
-    return CallReturningHresult([&]() -> HRESULT {
+    std::shared_ptr<RemoteStore> remoteStore;
+    const HRESULT found = CallReturningHresult([&]() -> HRESULT {
         SectionGuard guard(registry->registryLock);
-        if (auto remoteStore = FindOrCreateRemote(*registry, name)) {
-            store = std::move(remoteStore);
+        if (remoteStore = FindOrCreateRemote(*registry, name); remoteStore) {
             return S_OK;
         }
-        const auto found = registry->stores.find(name);
-        if (found != registry->stores.end()) {
-            store = found->second;
+        const auto local = registry->stores.find(name);
+        if (local != registry->stores.end()) {
+            store = local->second;
             return S_OK;
         }
         KeyText key(name);
@@ -154,6 +158,19 @@ HRESULT FindOrCreateNamedStore(KeyView name, StorePtr& store) noexcept
         store = std::move(created);
         return S_OK;
     });
+    if (FAILED(found) || !remoteStore) {
+        return found;
+    }
+    // Connect reaches the server outside the registry lock, so that a server that does not
+    // answer delays only the connects that need it; when it cannot be reached the
+    // configuration is read again by the next connect, which is how an administrator's
+    // change to a server address takes effect without a restart.
+    if (const HRESULT reached = remoteStore->Probe(); FAILED(reached)) {
+        ForgetRemoteConfiguration();
+        return reached;
+    }
+    store = std::move(remoteStore);
+    return S_OK;
 }
 
 } // namespace korvo

@@ -20,6 +20,7 @@ namespace korvo {
 namespace {
 
 constexpr HRESULT kLockTimedOut = static_cast<HRESULT>(0x80070079u);
+constexpr int kRemoveAllAttempts = 16;
 constexpr HRESULT kLockAlreadyFree = static_cast<HRESULT>(0x8007012Au);
 
 std::string_view Bytes(KeyView text) noexcept
@@ -144,6 +145,15 @@ bool SplitEntries(std::string_view group, std::vector<EntryView>& entries)
     return true;
 }
 
+// The bytes of one entry as the server keeps them.
+std::string EntryBytes(const EntryView& entry)
+{
+    std::string bytes = KeyPart(entry.key);
+    AppendLength(bytes, entry.value.size());
+    bytes.append(entry.value);
+    return bytes;
+}
+
 HRESULT DecodeValue(std::string_view record, VARIANT& value) noexcept
 {
     persist::FileReader reader;
@@ -234,6 +244,52 @@ HRESULT MakeArray(VARIANT& result, std::size_t count, Fill&& fill) noexcept
         }
     }
     SetArrayResult(&result, array.release());
+    return S_OK;
+}
+
+} // namespace
+
+struct RemoteStore::StoreRead {
+    struct Group {
+        std::string sortKey;
+        std::string entries; // as the server keeps them; `entries` below views into it
+        std::size_t first;
+        std::size_t count;
+    };
+    std::string version;
+    std::vector<Group> groups;
+    std::vector<EntryView> entries;
+};
+
+namespace {
+
+// For each group with an entry the filter matches: its sort key, the entries it keeps and
+// their count, as the replace function takes them. Nothing for a key the pattern cannot be
+// tested against: the whole call then fails.
+HRESULT KeptEntries(const RemoteStore::StoreRead& read, persist::KeyFilter& filter, std::vector<std::string>& rewritten)
+{
+    persist::GroupTest test(filter);
+    for (const auto& group : read.groups) {
+        std::string kept;
+        std::size_t keptCount = 0;
+        for (std::size_t i = group.first; i < group.first + group.count; ++i) {
+            switch (test(read.entries[i].key)) {
+            case KeyTestResult::Failed:
+                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+            case KeyTestResult::NoMatch:
+                kept += EntryBytes(read.entries[i]);
+                ++keptCount;
+                break;
+            case KeyTestResult::Match:
+                break;
+            }
+        }
+        if (keptCount < group.count) {
+            rewritten.push_back(group.sortKey);
+            rewritten.push_back(std::move(kept));
+            rewritten.push_back(std::to_string(keptCount));
+        }
+    }
     return S_OK;
 }
 
@@ -419,7 +475,7 @@ HRESULT RemoteStore::KeysCount(LONG& count) noexcept
     });
 }
 
-HRESULT RemoteStore::Entries(std::vector<remote::Reply>& groups) noexcept
+HRESULT RemoteStore::Entries(StoreRead& read) noexcept
 {
     return Guarded([&]() -> HRESULT {
         remote::Reply reply;
@@ -427,7 +483,23 @@ HRESULT RemoteStore::Entries(std::vector<remote::Reply>& groups) noexcept
         if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
             return failed;
         }
-        groups = std::move(reply.elements);
+        if (reply.elements.empty() || reply.elements.size() % 2 != 1) {
+            return persist::kInvalidData;
+        }
+        read.version = std::move(reply.elements.front().text);
+        read.groups.clear();
+        read.entries.clear();
+        for (std::size_t at = 1; at < reply.elements.size(); at += 2) {
+            read.groups.push_back({std::move(reply.elements[at].text), std::move(reply.elements[at + 1].text), 0, 0});
+        }
+        // The views point into the groups' text, which no longer moves.
+        for (auto& group : read.groups) {
+            group.first = read.entries.size();
+            if (!SplitEntries(group.entries, read.entries) || read.entries.size() == group.first) {
+                return persist::kInvalidData;
+            }
+            group.count = read.entries.size() - group.first;
+        }
         return S_OK;
     });
 }
@@ -435,19 +507,13 @@ HRESULT RemoteStore::Entries(std::vector<remote::Reply>& groups) noexcept
 HRESULT RemoteStore::Items(VARIANT& result) noexcept
 {
     return Guarded([&]() -> HRESULT {
-        std::vector<remote::Reply> groups;
-        if (const HRESULT read = Entries(groups); FAILED(read)) {
-            return read;
+        StoreRead read;
+        if (const HRESULT failed = Entries(read); FAILED(failed)) {
+            return failed;
         }
-        std::vector<EntryView> entries;
-        for (const auto& group : groups) {
-            if (!SplitEntries(group.text, entries)) {
-                return persist::kInvalidData;
-            }
-        }
-        return MakeArray(result, entries.size(), [&](VARIANT* elements) -> HRESULT {
-            for (std::size_t i = 0; i < entries.size(); ++i) {
-                if (const HRESULT decoded = DecodeValue(entries[i].value, elements[i]); FAILED(decoded)) {
+        return MakeArray(result, read.entries.size(), [&](VARIANT* elements) -> HRESULT {
+            for (std::size_t i = 0; i < read.entries.size(); ++i) {
+                if (const HRESULT decoded = DecodeValue(read.entries[i].value, elements[i]); FAILED(decoded)) {
                     return decoded;
                 }
             }
@@ -459,21 +525,15 @@ HRESULT RemoteStore::Items(VARIANT& result) noexcept
 HRESULT RemoteStore::Keys(VARIANT& result) noexcept
 {
     return Guarded([&]() -> HRESULT {
-        std::vector<remote::Reply> groups;
-        if (const HRESULT read = Entries(groups); FAILED(read)) {
-            return read;
+        StoreRead read;
+        if (const HRESULT failed = Entries(read); FAILED(failed)) {
+            return failed;
         }
-        std::vector<KeyView> keys;
-        for (const auto& group : groups) {
-            std::vector<EntryView> entries;
-            if (!SplitEntries(group.text, entries) || entries.empty()) {
-                return persist::kInvalidData;
-            }
-            keys.push_back(entries.front().key); // each group as the text of its earliest entry
-        }
-        return MakeArray(result, keys.size(), [&](VARIANT* elements) -> HRESULT {
-            for (std::size_t i = 0; i < keys.size(); ++i) {
-                BSTR text = UniqueBstr::CopyOf(keys[i].data(), static_cast<UINT>(keys[i].size())).release();
+        return MakeArray(result, read.groups.size(), [&](VARIANT* elements) -> HRESULT {
+            for (std::size_t i = 0; i < read.groups.size(); ++i) {
+                // Each group as the text of its earliest entry, as locally.
+                const KeyView key = read.entries[read.groups[i].first].key;
+                BSTR text = UniqueBstr::CopyOf(key.data(), static_cast<UINT>(key.size())).release();
                 if (text == nullptr) {
                     return E_FAIL;
                 }
@@ -496,22 +556,100 @@ HRESULT RemoteStore::RenameKey(KeyView key, KeyView newKey) noexcept
     });
 }
 
-HRESULT RemoteStore::RemoveAll(persist::KeyFilter&) noexcept
+HRESULT RemoteStore::RemoveAll(persist::KeyFilter& filter) noexcept
 {
-    ReportErrorText("RemoveAll is not available on a remote store in this version.");
-    return E_NOTIMPL;
+    return Guarded([&]() -> HRESULT {
+        remote::Reply reply;
+        if (!filter.active()) {
+            return Outcome(Call("clear", {ModeArgument(ProcessCompareMode())}, reply), reply);
+        }
+        // The pattern runs here, on a read of the store; the removal applies only to the
+        // version that was read, and another writer in between makes the whole call again.
+        for (int attempt = 0; attempt < kRemoveAllAttempts; ++attempt) {
+            StoreRead read;
+            if (const HRESULT failed = Entries(read); FAILED(failed)) {
+                return failed;
+            }
+            std::vector<std::string> rewritten;
+            if (const HRESULT tested = KeptEntries(read, filter, rewritten); FAILED(tested)) {
+                return tested;
+            }
+            if (rewritten.empty()) {
+                return S_OK;
+            }
+            std::vector<std::string_view> arguments{ModeArgument(ProcessCompareMode()), read.version};
+            arguments.insert(arguments.end(), rewritten.begin(), rewritten.end());
+            const std::string_view keys[] = {keys_[0], keys_[1], keys_[2], keys_[3]};
+            const auto status = CallStoreFunction(*pool_, "replace", keys, arguments, reply);
+            if (status.ok() && reply.IsError() && reply.text.starts_with("KORVO_RETRY")) {
+                continue;
+            }
+            return Outcome(status, reply);
+        }
+        ReportErrorText("The remote store kept changing while RemoveAll read it; nothing was removed.");
+        return kRemoteBusy;
+    });
 }
 
-HRESULT RemoteStore::WriteRecords(persist::RecordBuffer&, persist::KeyFilter&, bool) noexcept
+HRESULT RemoteStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFilter& filter, bool saveEmpty) noexcept
 {
-    ReportErrorText("Save is not available on a remote store in this version.");
-    return E_NOTIMPL;
+    return Guarded([&]() -> HRESULT {
+        StoreRead read;
+        if (const HRESULT failed = Entries(read); FAILED(failed)) {
+            return failed;
+        }
+        persist::GroupTest test(filter);
+        for (const EntryView& entry : read.entries) {
+            switch (test(entry.key)) {
+            case KeyTestResult::Failed:
+                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+            case KeyTestResult::NoMatch:
+                continue;
+            case KeyTestResult::Match:
+                break;
+            }
+            UniqueVariant value;
+            if (const HRESULT decoded = DecodeValue(entry.value, *value.get()); FAILED(decoded)) {
+                return decoded;
+            }
+            persist::WriteRecord(records, entry.key, *value.get(), saveEmpty);
+        }
+        return records.status();
+    });
 }
 
-HRESULT RemoteStore::AddRecords(std::span<persist::Record>, bool) noexcept
+HRESULT RemoteStore::AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept
 {
-    ReportErrorText("Load is not available on a remote store in this version.");
-    return E_NOTIMPL;
+    return Guarded([&]() -> HRESULT {
+        const CompareMode mode = ProcessCompareMode();
+        // Sort key and entry of each record, all added by one call.
+        std::vector<std::string> pieces;
+        pieces.reserve(records.size() * 2);
+        for (const persist::Record& record : records) {
+            std::string entry = KeyPart(record.key);
+            if (const HRESULT encoded = ValuePart(*record.value.get(), entry); FAILED(encoded)) {
+                return encoded;
+            }
+            pieces.push_back(SortKey(record.key, mode));
+            pieces.push_back(std::move(entry));
+        }
+        if (pieces.empty()) {
+            return S_OK;
+        }
+        std::vector<std::string_view> arguments{ModeArgument(mode), uniqueKeys ? "1" : "0"};
+        arguments.insert(arguments.end(), pieces.begin(), pieces.end());
+        const std::string_view keys[] = {keys_[0], keys_[1], keys_[2], keys_[3]};
+        remote::Reply reply;
+        const auto status = CallStoreFunction(*pool_, "add_many", keys, arguments, reply);
+        if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
+            return failed;
+        }
+        // As locally: a refused record is dropped, and the load goes on and succeeds.
+        if (reply.integer > 0) {
+            ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
+        }
+        return S_OK;
+    });
 }
 
 HRESULT RemoteStore::Snapshot(VariantBlock& block) noexcept
@@ -551,6 +689,19 @@ HRESULT RemoteStore::Destroy() noexcept
     });
 }
 
+HRESULT RemoteStore::Probe() noexcept
+{
+    return Guarded([&]() -> HRESULT {
+        remote::Request request;
+        if (FAILED(request.Add({"PING"}))) {
+            return E_OUTOFMEMORY;
+        }
+        std::vector<remote::Reply> replies;
+        const auto status = pool_->Execute(request, replies);
+        return Outcome(status, status.ok() ? replies.front() : remote::Reply{});
+    });
+}
+
 RemoteLock::RemoteLock(std::shared_ptr<remote::ConnectionPool> pool, std::string key, std::chrono::milliseconds lease)
     : pool_(std::move(pool)), key_(std::move(key)), lease_(std::to_string(lease.count())), token_(RandomToken())
 {}
@@ -567,11 +718,8 @@ HRESULT RemoteLock::Take(DWORD timeOut) noexcept
         for (;;) {
             std::vector<remote::Reply> replies;
             const auto status = pool_->Execute(request, replies);
-            if (!status.ok()) {
-                return status.code;
-            }
-            if (replies.front().IsError()) {
-                return E_FAIL;
+            if (!status.ok() || replies.front().IsError()) {
+                return Outcome(status, status.ok() ? replies.front() : remote::Reply{});
             }
             if (replies.front().type == remote::ReplyType::kSimpleString) {
                 return S_OK;
@@ -600,11 +748,8 @@ HRESULT RemoteLock::Free() noexcept
     const std::string_view arguments[] = {token_};
     remote::Reply reply;
     const auto status = CallStoreFunction(*pool_, "unlock", keys, arguments, reply);
-    if (!status.ok()) {
-        return status.code;
-    }
-    if (reply.IsError()) {
-        return E_FAIL;
+    if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
+        return failed;
     }
     return reply.integer == 1 ? S_OK : kLockAlreadyFree;
 }

@@ -33,6 +33,9 @@ namespace korvo {
 inline constexpr HRESULT kRemoteModeMismatch = static_cast<HRESULT>(0x8007139Fu);
 // DISP_E_TYPEMISMATCH: a value that cannot be stored on a server.
 inline constexpr HRESULT kRemoteValueRefused = static_cast<HRESULT>(0x80020005u);
+// HRESULT_FROM_WIN32(ERROR_BUSY): a RemoveAll with a pattern lost every race against other
+// writers of the store and removed nothing.
+inline constexpr HRESULT kRemoteBusy = static_cast<HRESULT>(0x800700AAu);
 
 class RemoteStore final : public StoreBackend {
 public:
@@ -58,10 +61,16 @@ public:
     // Deletes every key of the store on the server (for tests and administration).
     HRESULT Destroy() noexcept;
 
+    // One PING: whether the server answers now, as Connect asks it.
+    HRESULT Probe() noexcept;
+
+    // The store as one read saw it: its version, its groups in key order, their entries.
+    struct StoreRead;
+
 private:
     remote::Status Call(std::string_view function, std::initializer_list<std::string_view> arguments,
                         remote::Reply& reply) noexcept;
-    HRESULT Entries(std::vector<remote::Reply>& groups) noexcept;
+    HRESULT Entries(StoreRead& read) noexcept;
 
     std::shared_ptr<remote::ConnectionPool> pool_;
     std::string keys_[4]; // idx, data, counts, meta
