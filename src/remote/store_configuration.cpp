@@ -133,7 +133,10 @@ StoreConfiguration StoreConfiguration::Parse(std::string_view text, Configuratio
                     return fail(lineNumber, "the prefix is configured twice");
                 }
             }
-            configuration.prefixes_.push_back(RemotePrefix{std::move(*prefix), {}, {}});
+            // Aggregate braces would zero the defaults of the members they name.
+            RemotePrefix entry;
+            entry.prefix = std::move(*prefix);
+            configuration.prefixes_.push_back(std::move(entry));
             continue;
         }
         const auto equals = line.find('=');
