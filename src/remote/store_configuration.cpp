@@ -104,6 +104,70 @@ std::optional<std::u16string> Utf16FromUtf8(std::string_view text)
     return result;
 }
 
+std::optional<std::string> Utf8FromUtf16(std::u16string_view text)
+{
+    std::string result;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char32_t code = text[at];
+        if (code >= 0xD800 && code <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+            text[at + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[++at] - 0xDC00);
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            return std::nullopt;
+        }
+        if (code < 0x80) {
+            result.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            result.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            result.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            result.push_back(static_cast<char>(0xF0 | (code >> 18)));
+            result.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+    return result;
+}
+
+StoreConfiguration StoreConfiguration::FromMachineSettings(const std::vector<MachineSettingsKey>& keys,
+                                                           ConfigurationError& error)
+{
+    StoreConfiguration configuration;
+    for (std::size_t index = 0; index < keys.size(); ++index) {
+        const auto fail = [&](std::string why) {
+            error = {index + 1, std::move(why)};
+            return StoreConfiguration{};
+        };
+        RemotePrefix entry;
+        entry.prefix = keys[index].name;
+        for (const MachineSetting& setting : keys[index].settings) {
+            if (setting.name.empty()) {
+                continue; // the key's default value holds nothing of ours
+            }
+            const auto name = Utf8FromUtf16(setting.name);
+            const auto text = Utf8FromUtf16(setting.text);
+            if (!name || !text) {
+                return fail("a value is not valid text");
+            }
+            const bool wantsText = *name == "Host" || *name == "User" || *name == "Password";
+            if (wantsText == setting.isNumber) {
+                return fail(*name + (wantsText ? " is REG_SZ" : " is REG_DWORD"));
+            }
+            if (auto why = ApplyValue(entry, *name, setting.isNumber ? std::to_string(setting.number) : *text);
+                !why.empty()) {
+                return fail(std::move(why));
+            }
+        }
+        configuration.prefixes_.push_back(std::move(entry));
+    }
+    return configuration;
+}
+
 StoreConfiguration StoreConfiguration::Parse(std::string_view text, ConfigurationError& error)
 {
     StoreConfiguration configuration;

@@ -14,6 +14,10 @@
 // Values: Host, Port (6379), User, Password, Database (0), ConnectTimeoutMs and
 // OperationTimeoutMs (2000), LockLeaseMs (30000). An unknown name or a bad number makes the
 // whole file unusable, so that a typo never silently sends a store to the wrong place.
+//
+// The registry form (Windows) is the same settings as the values of one subkey per prefix
+// of HKLM\SOFTWARE\Korvo\Dictionary\RemoteStores: Host, User and Password as REG_SZ, the
+// others as REG_DWORD; a value of the wrong type is a mistake like a bad number.
 #pragma once
 
 #include <chrono>
@@ -22,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/machine_settings.h"
 #include "remote/server_settings.h"
 
 namespace korvo::remote {
@@ -41,6 +46,9 @@ class StoreConfiguration {
 public:
     // Parses the file form; on failure `error` says where and why and the result is empty.
     static StoreConfiguration Parse(std::string_view text, ConfigurationError& error);
+    // The registry form; `error.line` is then the subkey's position, from 1.
+    static StoreConfiguration FromMachineSettings(const std::vector<MachineSettingsKey>& keys,
+                                                  ConfigurationError& error);
 
     // The entry with the longest prefix of `name`, compared by UTF-16 code unit and
     // case-sensitively like the names themselves; none for a store that stays local.
@@ -55,5 +63,10 @@ private:
 
 // UTF-8 to UTF-16; none for bytes that are not UTF-8.
 std::optional<std::u16string> Utf16FromUtf8(std::string_view text);
+// UTF-16 to UTF-8; none for an unpaired surrogate.
+std::optional<std::string> Utf8FromUtf16(std::u16string_view text);
+
+// Where the registry form lives under HKEY_LOCAL_MACHINE.
+inline constexpr std::u16string_view kRemoteStoresKey = u"SOFTWARE\\Korvo\\Dictionary\\RemoteStores";
 
 } // namespace korvo::remote

@@ -8,6 +8,7 @@
 
 #include "platform/critical_section.h"
 #include "platform/hresult_from_exception.h"
+#include "platform/machine_settings.h"
 #include "remote/store_configuration.h"
 #include "share/local_store.h"
 #include "share/remote_store.h"
@@ -29,13 +30,19 @@ struct NamedStoreRegistry {
     std::map<std::string, std::shared_ptr<remote::ConnectionPool>> pools;
 };
 
-// The file named by KORVO_REMOTE_STORES; none (every store local) when the variable is unset
-// or the file cannot be read or parsed.
+// The file named by KORVO_REMOTE_STORES when the variable is set (the native build's only
+// form, and a Windows process's override, as tests use it); otherwise the machine's
+// registry key. None (every store local) when what is named cannot be read or has a mistake.
 remote::StoreConfiguration ReadConfiguration()
 {
+    remote::ConfigurationError error;
     const char* path = std::getenv("KORVO_REMOTE_STORES");
     if (path == nullptr || *path == '\0') {
-        return {};
+        std::vector<MachineSettingsKey> keys;
+        if (FAILED(ReadMachineSettingsKeys(remote::kRemoteStoresKey, keys))) {
+            return {};
+        }
+        return remote::StoreConfiguration::FromMachineSettings(keys, error);
     }
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
@@ -43,7 +50,6 @@ remote::StoreConfiguration ReadConfiguration()
     if (!file) {
         return {};
     }
-    remote::ConfigurationError error;
     return remote::StoreConfiguration::Parse(text.str(), error);
 }
 

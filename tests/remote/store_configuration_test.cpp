@@ -100,5 +100,46 @@ TEST(StoreConfiguration, TheLongestMatchingPrefixWinsCaseSensitively)
     EXPECT_EQ(narrow.Find(u"FARM:x"), nullptr);
 }
 
+MachineSetting Text(std::u16string name, std::u16string text)
+{
+    return {std::move(name), false, 0, std::move(text)};
+}
+MachineSetting Number(std::u16string name, DWORD number)
+{
+    return {std::move(name), true, number, {}};
+}
+
+TEST(StoreConfiguration, TheRegistryFormTakesTextAndNumbersByType)
+{
+    ConfigurationError error;
+    const auto configuration = StoreConfiguration::FromMachineSettings(
+        {{u"farm:",
+          {Text(u"", u"ignored"), Text(u"Host", u"h\u00f6st"), Number(u"Port", 6380), Text(u"Password", u"p"),
+           Number(u"LockLeaseMs", 900)}},
+         {u"other:", {}}},
+        error);
+    ASSERT_EQ(configuration.prefixes().size(), 2u) << error.text;
+    EXPECT_EQ(configuration.prefixes()[0].server.host, "h\xc3\xb6st");
+    EXPECT_EQ(configuration.prefixes()[0].server.port, 6380);
+    EXPECT_EQ(configuration.prefixes()[0].server.password, "p");
+    EXPECT_EQ(configuration.prefixes()[0].lock_lease, milliseconds(900));
+    EXPECT_EQ(configuration.prefixes()[1].server.operation_timeout, milliseconds(2000));
+
+    const std::vector<MachineSetting> mistakes[] = {
+        {Number(u"Host", 1)},
+        {Text(u"Port", u"6379")},
+        {Number(u"Port", 70000)},
+        {Number(u"Lease", 1)},
+        {Text(u"Host", u"")},
+        {Text(u"User", std::u16string(1, u'\xd800'))},
+        {Number(u"LockLeaseMs", 0xFFFFFFFFu)},
+    };
+    for (const auto& settings : mistakes) {
+        const auto refused = StoreConfiguration::FromMachineSettings({{u"ok:", {}}, {u"farm:", settings}}, error);
+        EXPECT_TRUE(refused.empty()) << settings.front().name.size();
+        EXPECT_EQ(error.line, 2u);
+    }
+}
+
 } // namespace
 } // namespace korvo::remote
