@@ -56,6 +56,11 @@ struct ConnectFailure {
     const char* recordHolds; // a piece of the error record's text
 };
 
+void PrintTo(const ConnectFailure& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class RemoteConnectFailure : public ::testing::TestWithParam<ConnectFailure> {};
 
 TEST_P(RemoteConnectFailure, FailsConnectWithTheCodeAndStaysUnbound)

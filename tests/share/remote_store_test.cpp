@@ -277,6 +277,12 @@ const Case kCases[] = {
      }},
 };
 
+// ctest lists a case by its name rather than by its bytes.
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class RemoteStoreTest : public ::testing::TestWithParam<Case> {
 protected:
     static void SetUpTestSuite()
