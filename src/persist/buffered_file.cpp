@@ -45,8 +45,27 @@ HRESULT FileReader::Open(BSTR fileName) noexcept
     return OpenFile(fileName, file_);
 }
 
+HRESULT FileReader::OpenMemory(std::span<const std::byte> bytes) noexcept
+{
+    try {
+        buffer_ = std::make_unique_for_overwrite<std::byte[]>(bytes.size());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    if (!bytes.empty()) {
+        std::memcpy(buffer_.get(), bytes.data(), bytes.size());
+    }
+    begin_ = 0;
+    end_ = bytes.size();
+    inMemory_ = true;
+    return S_OK;
+}
+
 HRESULT FileReader::Fill() noexcept
 {
+    if (inMemory_) {
+        return kEndOfFile;
+    }
     DWORD received = 0;
     if (!ReadFile(file_.get(), buffer_.get(), static_cast<DWORD>(kBufferBytes), &received, nullptr))
         return FailureFromLastError(kReadFault);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "platform/platform.h"
@@ -27,6 +28,9 @@ public:
     // Opens an existing file for reading, shared for reading and writing; the mapped last
     // error when that fails.
     HRESULT Open(BSTR fileName) noexcept;
+    // Reads a copy of bytes held in memory (records that came from a server) as if they were
+    // the whole file. E_OUTOFMEMORY when the copy cannot be made.
+    HRESULT OpenMemory(std::span<const std::byte> bytes) noexcept;
 
     // Exactly `count` bytes, or kEndOfFile when the file ends first, or a failed read's
     // mapped last error.
@@ -49,6 +53,7 @@ private:
     std::unique_ptr<std::byte[]> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    bool inMemory_ = false;
 };
 
 } // namespace korvo::persist

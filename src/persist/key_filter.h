@@ -37,4 +37,28 @@ private:
     bool compiles_ = true;
 };
 
+// The filter's answer for each entry in store order. The entries of one key are adjacent, so
+// the pattern is asked once per run of entries with the same text (the test is
+// case-sensitive, so in text mode 'k' and 'K' of one key are asked apart).
+class GroupTest {
+public:
+    explicit GroupTest(KeyFilter& filter) noexcept : filter_(filter) {}
+
+    KeyTestResult operator()(KeyView key) noexcept
+    {
+        if (!tested_ || key != lastKey_) {
+            lastResult_ = filter_.Test(key);
+            lastKey_ = key;
+            tested_ = true;
+        }
+        return lastResult_;
+    }
+
+private:
+    KeyFilter& filter_;
+    KeyView lastKey_;
+    KeyTestResult lastResult_ = KeyTestResult::Match;
+    bool tested_ = false;
+};
+
 } // namespace korvo::persist

@@ -35,6 +35,8 @@ HRESULT LocalStore::WithContainer(Body&& body) noexcept
     });
 }
 
+using persist::GroupTest;
+
 namespace {
 
 // Copies a caller's value into a new item; the copy's failure is reported as a member's.
@@ -91,30 +93,6 @@ HRESULT AddEntry(ItemMap& items, KeyView key, const VARIANT& item, bool uniqueKe
     items.InsertAt(place, key, std::move(newItem));
     return S_OK;
 }
-
-// The filter's answer for each entry in container order. The entries of one key are
-// adjacent, so the pattern is asked once per run of entries with the same text (the test is
-// case-sensitive, so in text mode 'k' and 'K' of one key are asked apart).
-class GroupTest {
-public:
-    explicit GroupTest(persist::KeyFilter& filter) noexcept : filter_(filter) {}
-
-    KeyTestResult operator()(KeyView key) noexcept
-    {
-        if (!tested_ || key != lastKey_) {
-            lastResult_ = filter_.Test(key);
-            lastKey_ = key;
-            tested_ = true;
-        }
-        return lastResult_;
-    }
-
-private:
-    persist::KeyFilter& filter_;
-    KeyView lastKey_;
-    KeyTestResult lastResult_ = KeyTestResult::Match;
-    bool tested_ = false;
-};
 
 } // namespace
 

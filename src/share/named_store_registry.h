@@ -17,7 +17,12 @@ void StopNamedStoreRegistry(bool abandonObjects = false) noexcept;
 // then stay loaded, so that the release never has to run while it is unloaded.
 bool NamedStoresHoldObjects() noexcept;
 
-// The store named `name`, created with its lock semaphore on first use.
+// Makes the next lookup read the remote-store configuration again; stores already bound keep
+// the server they were made for.
+void ForgetRemoteConfiguration() noexcept;
+
+// The store named `name`: on the configured server when a remote prefix matches (the
+// longest one), else in the process, created with its lock semaphore on first use.
 HRESULT FindOrCreateNamedStore(KeyView name, StorePtr& store) noexcept;
 
 } // namespace korvo

@@ -1,0 +1,119 @@
+// Remote named stores against the server's round-trip floor, for `./run bench`: calls per
+// second of Add, Item get and Exists on a store under a configured prefix, and of PING on
+// the same client, one call at a time from one thread. Each member is one round trip, so
+// its figure is its time per call over PING's (goal: at most 1.5).
+//
+//   remote_driver <port> <calls>     a redis-server on 127.0.0.1:<port>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "members/items.h"
+#include "members/persistence.h"
+#include "members/sharing.h"
+#include "platform/unique_bstr.h"
+#include "remote/connection_pool.h"
+#include "share/named_store_registry.h"
+
+namespace korvo::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+UniqueBstr Text(const std::string& ascii)
+{
+    const std::u16string wide(ascii.begin(), ascii.end());
+    return UniqueBstr::CopyOf(reinterpret_cast<const OLECHAR*>(wide.data()), static_cast<UINT>(wide.size()));
+}
+
+// Seconds per call of `call`, which fails the run by returning a failed HRESULT.
+template <class Call>
+double PerCall(int calls, Call&& call)
+{
+    const auto start = Clock::now();
+    for (int i = 0; i < calls; ++i) {
+        if (FAILED(call(i))) {
+            std::fprintf(stderr, "call %d failed\n", i);
+            std::exit(1);
+        }
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count() / calls;
+}
+
+int Run(std::uint16_t port, int calls)
+{
+    remote::ServerSettings server;
+    server.port = port;
+    remote::ConnectionPool pool(server);
+    remote::Request ping;
+    if (FAILED(ping.Add({"PING"}))) {
+        return 2;
+    }
+    const double floor = PerCall(calls, [&](int) {
+        std::vector<remote::Reply> replies;
+        return pool.Execute(ping, replies).code;
+    });
+
+    const auto configuration = std::filesystem::temp_directory_path() / "korvo-remote-bench.ini";
+    std::ofstream(configuration) << "[bench:]\nHost = 127.0.0.1\nPort = " << port << "\n";
+    setenv("KORVO_REMOTE_STORES", configuration.c_str(), 1);
+    ObjectState object;
+    const UniqueBstr name = Text("bench:store-" + std::to_string(getpid()));
+    if (FAILED(members::Connect(object, name.get(), nullptr))) {
+        std::fprintf(stderr, "no connection to the server on port %u\n", port);
+        return 1;
+    }
+    std::vector<UniqueBstr> keys;
+    for (int i = 0; i < calls; ++i) {
+        keys.push_back(Text("key-" + std::to_string(i)));
+    }
+    VARIANT item;
+    VariantInit(&item);
+    V_VT(&item) = VT_I4;
+    const double add = PerCall(calls, [&](int i) {
+        V_I4(&item) = i;
+        return members::Add(object, keys[static_cast<std::size_t>(i)].get(), &item);
+    });
+    const double get = PerCall(calls, [&](int i) {
+        VARIANT read;
+        VariantInit(&read);
+        const HRESULT got = members::GetItem(object, keys[static_cast<std::size_t>(i)].get(), &read);
+        VariantClear(&read);
+        return got;
+    });
+    const double exists = PerCall(calls, [&](int i) {
+        VARIANT_BOOL found = VARIANT_FALSE;
+        return members::Exists(object, keys[static_cast<std::size_t>(i)].get(), &found);
+    });
+    members::RemoveAll(object, nullptr);
+    std::filesystem::remove(configuration);
+
+    std::printf("  PING %.0f/s, Add %.0f/s, Item get %.0f/s, Exists %.0f/s (%d calls each)\n", 1 / floor, 1 / add,
+                1 / get, 1 / exists, calls);
+    std::printf("figure remote.ping_per_second %.6g /s\n", 1 / floor);
+    std::printf("figure remote.Add_vs_ping %.6g x\n", add / floor);
+    std::printf("figure remote.ItemGet_vs_ping %.6g x\n", get / floor);
+    std::printf("figure remote.Exists_vs_ping %.6g x\n", exists / floor);
+    return 0;
+}
+
+} // namespace
+} // namespace korvo::bench
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::printf("usage: remote_driver <port> <calls>\n");
+        return 2;
+    }
+    if (!korvo::StartNamedStoreRegistry()) {
+        return 2;
+    }
+    const int status = korvo::bench::Run(static_cast<std::uint16_t>(std::atoi(argv[1])), std::atoi(argv[2]));
+    korvo::StopNamedStoreRegistry();
+    return status;
+}
