@@ -4,7 +4,8 @@
 #
 # The layers, lowest first; a file may include its own layer's headers and those of the
 # layers below. The platform's own folders (posix/, win32/) are part of the platform. The
-# header that widl generates from the interface definition belongs to the server alone.
+# headers generated at build time (the interface header from widl, the version header from
+# the project version) belong to the server alone.
 set(layers platform errors remote store persist share members server)
 
 if(NOT SOURCE_DIR)
@@ -31,9 +32,9 @@ foreach(source IN LISTS sources)
         message(STATUS "${source}: includes \"${header}\" (${target} is not below ${layer})")
         math(EXPR violations "${violations} + 1")
       endif()
-    elseif(header STREQUAL "korvo.h")
+    elseif(header STREQUAL "korvo.h" OR header STREQUAL "korvo_version.h")
       if(NOT layer STREQUAL "server")
-        message(STATUS "${source}: includes the generated interface header outside the server")
+        message(STATUS "${source}: includes the generated \"${header}\" outside the server")
         math(EXPR violations "${violations} + 1")
       endif()
     else()
