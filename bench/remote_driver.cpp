@@ -1,14 +1,17 @@
 // Remote named stores against the server's round-trip floor, for `./run bench`: calls per
 // second of Add, Item get and Exists on a store under a configured prefix, and of PING on
 // the same client, one call at a time from one thread. Each member is one round trip, so
-// its figure is its time per call over PING's (goal: at most 1.5).
+// its figure is its time per call over PING's (goal: at most 1.5). The Windows build, run
+// under Wine, gives the round-trip floor that the script-level remote figures are held to.
 //
-//   remote_driver <port> <calls>     a redis-server on 127.0.0.1:<port>
+//   remote_driver <port> <calls> <label>   a redis-server on 127.0.0.1:<port>; the figures
+//                                          are named remote.<label>.*
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,15 @@ UniqueBstr Text(const std::string& ascii)
     return UniqueBstr::CopyOf(reinterpret_cast<const OLECHAR*>(wide.data()), static_cast<UINT>(wide.size()));
 }
 
+void SetEnvironment(const char* name, const std::string& value)
+{
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
 // Seconds per call of `call`, which fails the run by returning a failed HRESULT.
 template <class Call>
 double PerCall(int calls, Call&& call)
@@ -44,7 +56,7 @@ double PerCall(int calls, Call&& call)
     return std::chrono::duration<double>(Clock::now() - start).count() / calls;
 }
 
-int Run(std::uint16_t port, int calls)
+int Run(std::uint16_t port, int calls, const std::string& label)
 {
     remote::ServerSettings server;
     server.port = port;
@@ -60,9 +72,9 @@ int Run(std::uint16_t port, int calls)
 
     const auto configuration = std::filesystem::temp_directory_path() / "korvo-remote-bench.ini";
     std::ofstream(configuration) << "[bench:]\nHost = 127.0.0.1\nPort = " << port << "\n";
-    setenv("KORVO_REMOTE_STORES", configuration.c_str(), 1);
+    SetEnvironment("KORVO_REMOTE_STORES", configuration.string());
     ObjectState object;
-    const UniqueBstr name = Text("bench:store-" + std::to_string(getpid()));
+    const UniqueBstr name = Text("bench:store-" + std::to_string(std::random_device{}()));
     if (FAILED(members::Connect(object, name.get(), nullptr))) {
         std::fprintf(stderr, "no connection to the server on port %u\n", port);
         return 1;
@@ -94,10 +106,11 @@ int Run(std::uint16_t port, int calls)
 
     std::printf("  PING %.0f/s, Add %.0f/s, Item get %.0f/s, Exists %.0f/s (%d calls each)\n", 1 / floor, 1 / add,
                 1 / get, 1 / exists, calls);
-    std::printf("figure remote.ping_per_second %.6g /s\n", 1 / floor);
-    std::printf("figure remote.Add_vs_ping %.6g x\n", add / floor);
-    std::printf("figure remote.ItemGet_vs_ping %.6g x\n", get / floor);
-    std::printf("figure remote.Exists_vs_ping %.6g x\n", exists / floor);
+    const char* named = label.c_str();
+    std::printf("figure remote.%s.ping_per_second %.6g /s\n", named, 1 / floor);
+    std::printf("figure remote.%s.Add_vs_ping %.6g x\n", named, add / floor);
+    std::printf("figure remote.%s.ItemGet_vs_ping %.6g x\n", named, get / floor);
+    std::printf("figure remote.%s.Exists_vs_ping %.6g x\n", named, exists / floor);
     return 0;
 }
 
@@ -106,14 +119,14 @@ int Run(std::uint16_t port, int calls)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::printf("usage: remote_driver <port> <calls>\n");
+    if (argc != 4) {
+        std::printf("usage: remote_driver <port> <calls> <label>\n");
         return 2;
     }
     if (!korvo::StartNamedStoreRegistry()) {
         return 2;
     }
-    const int status = korvo::bench::Run(static_cast<std::uint16_t>(std::atoi(argv[1])), std::atoi(argv[2]));
+    const int status = korvo::bench::Run(static_cast<std::uint16_t>(std::atoi(argv[1])), std::atoi(argv[2]), argv[3]);
     korvo::StopNamedStoreRegistry();
     return status;
 }

@@ -3,10 +3,16 @@
 '   figure script.<progid>.<operation>.<N> <seconds net of the loop> s
 ' and the loop itself as script.<progid>.loop.<N>. A net time at or below zero (an operation
 ' cheaper than the timer can tell from the loop) is printed as 0 and marked so.
+' With a store name and a label after N, the dictionary first connects to that named store
+' (emptied first), and the figures are named script.<label>.* instead.
+'
+'   cscript //nologo script_bench.vbs <progid> <N> [<store name> <label>]
 Option Explicit
-Dim progId, n, d, i, started, loopTime, keys
+Dim progId, n, d, i, started, loopTime, keys, label
 progId = WScript.Arguments(0)
 n = CLng(WScript.Arguments(1))
+label = progId
+If WScript.Arguments.Count >= 4 Then label = WScript.Arguments(3)
 ReDim keys(n - 1)
 For i = 0 To n - 1
     keys(i) = "key-" & ((i * 7919) Mod 1000003) & "-" & i
@@ -21,7 +27,7 @@ Sub Emit(operation, seconds)
         net = 0
         note = " (at or below the loop's cost)"
     End If
-    WScript.Echo "figure script." & progId & "." & operation & "." & n & " " & net & " s" & note
+    WScript.Echo "figure script." & label & "." & operation & "." & n & " " & net & " s" & note
 End Sub
 
 Dim v
@@ -33,6 +39,10 @@ loopTime = Timer - started
 Emit "loop", loopTime
 
 Set d = CreateObject(progId)
+If WScript.Arguments.Count >= 4 Then
+    d.Connect WScript.Arguments(2)
+    d.RemoveAll
+End If
 started = Timer
 For i = 0 To n - 1
     d.Add keys(i), i

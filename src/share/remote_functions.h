@@ -1,5 +1,7 @@
 // The server side of a remote store: one function library, loaded at first use and again
-// whenever the server has lost it (a restart), each member one atomic function.
+// whenever the server has lost it (a restart), each member one atomic function. The library
+// is named after a digest of its text, so that two builds whose functions differ never call
+// each other's functions, and no version has to be remembered by hand.
 //
 // A store named N is five keys sharing one hash tag (so they live on one cluster slot):
 //   idx     sorted set, every score 0, members the sort keys: the key's UTF-16 code units as
@@ -14,15 +16,14 @@
 //   lock    the lease of Lock: a random token of the holding process, with an expiry
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace korvo {
 
-// The library's name carries its version, so that two builds of the module never call each
-// other's functions.
-inline constexpr std::string_view kRemoteLibraryName = "korvo_2";
-
-inline constexpr std::string_view kRemoteLibrary = R"lua(#!lua name=korvo_2
+// Every function below registers as LIB .. '_' .. its name; RemoteLibraryText() defines LIB.
+inline constexpr std::string_view kRemoteLibraryBody = R"lua(
 local function u32(s, at)
   local a, b, c, d = s:byte(at, at + 3)
   return a + b * 256 + c * 65536 + d * 16777216
@@ -237,19 +238,51 @@ local function unlock(keys, args)
   return 0
 end
 
-redis.register_function('korvo_2_add', add)
-redis.register_function('korvo_2_put', put)
-redis.register_function('korvo_2_get', get)
-redis.register_function('korvo_2_count', count)
-redis.register_function('korvo_2_remove', remove)
-redis.register_function('korvo_2_totals', totals)
-redis.register_function('korvo_2_all', all)
-redis.register_function('korvo_2_rename', rename)
-redis.register_function('korvo_2_destroy', destroy)
-redis.register_function('korvo_2_clear', clear)
-redis.register_function('korvo_2_replace', replace)
-redis.register_function('korvo_2_add_many', add_many)
-redis.register_function('korvo_2_unlock', unlock)
+redis.register_function(LIB .. '_add', add)
+redis.register_function(LIB .. '_put', put)
+redis.register_function(LIB .. '_get', get)
+redis.register_function(LIB .. '_count', count)
+redis.register_function(LIB .. '_remove', remove)
+redis.register_function(LIB .. '_totals', totals)
+redis.register_function(LIB .. '_all', all)
+redis.register_function(LIB .. '_rename', rename)
+redis.register_function(LIB .. '_destroy', destroy)
+redis.register_function(LIB .. '_clear', clear)
+redis.register_function(LIB .. '_replace', replace)
+redis.register_function(LIB .. '_add_many', add_many)
+redis.register_function(LIB .. '_unlock', unlock)
 )lua";
+
+// FNV-1a: a stable digest of the library's text, the same on every compiler.
+constexpr std::uint32_t RemoteLibraryDigest(std::string_view text) noexcept
+{
+    std::uint32_t digest = 2166136261u;
+    for (const char byte : text) {
+        digest = (digest ^ static_cast<unsigned char>(byte)) * 16777619u;
+    }
+    return digest;
+}
+
+// "korvo_" and eight hex digits of the digest.
+inline const std::string& RemoteLibraryName()
+{
+    static const std::string name = [] {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        std::string text = "korvo_";
+        const std::uint32_t digest = RemoteLibraryDigest(kRemoteLibraryBody);
+        for (int shift = 28; shift >= 0; shift -= 4) {
+            text.push_back(kDigits[(digest >> shift) & 0xF]);
+        }
+        return text;
+    }();
+    return name;
+}
+
+// What FUNCTION LOAD takes: the name line, LIB, then the functions.
+inline std::string RemoteLibraryText()
+{
+    const std::string& name = RemoteLibraryName();
+    return "#!lua name=" + name + "\nlocal LIB = '" + name + "'" + std::string(kRemoteLibraryBody);
+}
 
 } // namespace korvo

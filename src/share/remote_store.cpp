@@ -300,7 +300,7 @@ remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view 
                                  remote::Reply& reply) noexcept
 {
     try {
-        const std::string name = std::string(kRemoteLibraryName) + "_" + std::string(function);
+        const std::string name = RemoteLibraryName() + "_" + std::string(function);
         const std::string keyCount = std::to_string(keys.size());
         std::vector<std::string_view> command{"FCALL", name, keyCount};
         command.insert(command.end(), keys.begin(), keys.end());
@@ -320,7 +320,8 @@ remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view 
                 return {};
             }
             remote::Request load;
-            if (FAILED(load.Add({"FUNCTION", "LOAD", "REPLACE", kRemoteLibrary}))) {
+            const std::string library = RemoteLibraryText();
+            if (FAILED(load.Add({"FUNCTION", "LOAD", "REPLACE", library}))) {
                 return {E_OUTOFMEMORY, "out of memory"};
             }
             if (status = pool.Execute(load, replies); !status.ok()) {

@@ -20,6 +20,9 @@ constexpr HRESULT kConnectionRefused = static_cast<HRESULT>(0x8007274Du);
 constexpr HRESULT kTimedOut = static_cast<HRESULT>(0x8007274Cu);
 constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
 constexpr HRESULT kDatabaseRejected = static_cast<HRESULT>(0x80070057u);
+constexpr HRESULT kConnectionReset = static_cast<HRESULT>(0x80072746u);
+constexpr HRESULT kHostNotFound = static_cast<HRESULT>(0x80072AF9u);
+constexpr HRESULT kTryAgain = static_cast<HRESULT>(0x80072AFAu);
 
 HRESULT ConnectTo(ObjectState& object, const std::u16string& name)
 {
@@ -144,6 +147,46 @@ TEST(RemoteFailure, AStalledServerHitsTheOperationTimeOut)
     EXPECT_EQ(UntilItWorks([&] { return members::Count(object, Bstr(u"k"), &count); }), S_OK);
     EXPECT_GE(count, 1);
     EXPECT_LE(count, 2);
+}
+
+TEST(RemoteFailure, AConnectionClosedMidCallFailsThatCallAndTheNextOneWorks)
+{
+    // The server drops a client whose reply outgrows its output buffer limit: the connection
+    // closes under the Item get.
+    test::RedisTestServer server({"--client-output-buffer-limit", "normal 256kb 0 0"});
+    KORVO_START_REDIS(server);
+    UseConfiguration(FarmConfiguration(server.port()));
+    ObjectState object;
+    ASSERT_EQ(ConnectTo(object, u"farm:" + UniqueStoreName(u"reset")), S_OK);
+    Var large(std::u16string(512 * 1024, u'x'));
+    ASSERT_EQ(members::Add(object, Bstr(u"large"), large.get()), S_OK);
+
+    ClearErrorRecord();
+    Var read;
+    EXPECT_EQ(members::GetItem(object, Bstr(u"large"), read.get()), kConnectionReset);
+    EXPECT_EQ(V_VT(read.get()), VT_EMPTY) << "a failed call hands back no value";
+    EXPECT_TRUE(TakeErrorRecord().present);
+
+    VARIANT_BOOL found = VARIANT_FALSE;
+    EXPECT_EQ(members::Exists(object, Bstr(u"large"), &found), S_OK) << "the next call reconnects";
+    EXPECT_EQ(found, VARIANT_TRUE);
+    LONG count = -1;
+    EXPECT_EQ(members::ItemsCount(object, &count), S_OK);
+    EXPECT_EQ(count, 1);
+}
+
+TEST(RemoteFailure, AnUnknownHostFailsConnectWithTheResolversCode)
+{
+    UseConfiguration("[farm:]\nHost = no-such-host.invalid\nConnectTimeoutMs = 5000\n");
+    ObjectState object;
+    ClearErrorRecord();
+    const HRESULT connected = ConnectTo(object, u"farm:" + UniqueStoreName(u"nowhere"));
+    // Without any name server (a sandbox) the resolver says "try again" instead.
+    EXPECT_TRUE(connected == kHostNotFound || connected == kTryAgain) << std::hex << connected;
+    EXPECT_TRUE(TakeErrorRecord().present);
+    LONG count = -1;
+    EXPECT_EQ(members::ItemsCount(object, &count), S_OK) << "the object stays on its own store";
+    EXPECT_EQ(count, 0);
 }
 
 TEST(RemoteFailure, AConnectThatFailedReadsTheConfigurationAgain)
