@@ -74,7 +74,7 @@ HRESULT FileReader::Fill() noexcept
     return received == 0 ? kEndOfFile : S_OK;
 }
 
-HRESULT FileReader::Read(void* bytes, std::size_t count) noexcept
+HRESULT FileReader::ReadAcrossFills(void* bytes, std::size_t count) noexcept
 {
     auto* target = static_cast<std::byte*>(bytes);
     while (count > 0) {
@@ -94,6 +94,16 @@ HRESULT FileReader::Read(void* bytes, std::size_t count) noexcept
 HRESULT FileReader::ReadText(std::uint32_t units, std::basic_string<OLECHAR>& text) noexcept
 {
     try {
+        // A text the buffer already holds is copied in one piece.
+        const std::uint64_t bytes = std::uint64_t{units} * sizeof(OLECHAR);
+        if (bytes <= end_ - begin_) {
+            text.resize(units);
+            if (bytes != 0) {
+                std::memcpy(text.data(), buffer_.get() + begin_, static_cast<std::size_t>(bytes));
+                begin_ += static_cast<std::size_t>(bytes);
+            }
+            return S_OK;
+        }
         text.clear();
         std::uint64_t remaining = units;
         while (remaining > 0) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -34,7 +35,16 @@ public:
 
     // Exactly `count` bytes, or kEndOfFile when the file ends first, or a failed read's
     // mapped last error.
-    HRESULT Read(void* bytes, std::size_t count) noexcept;
+    HRESULT Read(void* bytes, std::size_t count) noexcept
+    {
+        // Most reads are a few bytes the buffer already holds.
+        if (count != 0 && count <= end_ - begin_) {
+            std::memcpy(bytes, buffer_.get() + begin_, count);
+            begin_ += count;
+            return S_OK;
+        }
+        return ReadAcrossFills(bytes, count);
+    }
     template <class Value>
     HRESULT ReadValue(Value& value) noexcept
     {
@@ -48,6 +58,7 @@ public:
 
 private:
     HRESULT Fill() noexcept;
+    HRESULT ReadAcrossFills(void* bytes, std::size_t count) noexcept;
 
     UniqueHandle file_;
     std::unique_ptr<std::byte[]> buffer_;
