@@ -17,13 +17,9 @@
 #include "platform/com_ptr.h"
 #include "platform/unique_bstr.h"
 
-namespace {
-
-using korvo::ComPtr;
-using korvo::UniqueBstr;
-using Clock = std::chrono::steady_clock;
-
-// The peer's dual interface, in its published order after IDispatch.
+// The peer's dual interface, in its published order after IDispatch. Outside the unnamed
+// namespace: there the optimiser may assume it sees every implementation of the interface
+// (none), and turn calls through the peer's vtable into calls to nothing.
 struct IPeerDictionary : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE putref_Item(VARIANT* key, VARIANT* item) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Item(VARIANT* key, VARIANT* item) = 0;
@@ -40,6 +36,12 @@ struct IPeerDictionary : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_CompareMode(LONG* mode) = 0;
     virtual HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** enumerator) = 0;
 };
+
+namespace {
+
+using korvo::ComPtr;
+using korvo::UniqueBstr;
+using Clock = std::chrono::steady_clock;
 
 constexpr CLSID kClsidPeer = {0xEE09B103, 0x97E0, 0x11CF, {0x97, 0x8F, 0x00, 0xA0, 0x24, 0x63, 0xE0, 0x6F}};
 constexpr IID kIidPeer = {0x42C642C1, 0x97E1, 0x11CF, {0x97, 0x8F, 0x00, 0xA0, 0x24, 0x63, 0xE0, 0x6F}};
