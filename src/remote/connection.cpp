@@ -45,6 +45,8 @@ Status Connection::Open(const ServerSettings& settings) noexcept
             added = handshake.Add({"AUTH", settings.user, settings.password});
         if (SUCCEEDED(added) && select)
             added = handshake.Add({"SELECT", database});
+        if (SUCCEEDED(added) && !settings.function_library.empty())
+            added = handshake.Add({"FUNCTION", "LOAD", settings.function_library});
         if (FAILED(added)) {
             Close();
             return {added, {}};

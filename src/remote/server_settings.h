@@ -20,6 +20,10 @@ struct ServerSettings {
     // One bound for a whole request: sending it and reading every reply.
     std::chrono::milliseconds operation_timeout{2000};
     ReplyLimits limits;
+    // Loaded with FUNCTION LOAD in the handshake of every new connection unless empty. A
+    // refusal (most often: a library of that name is already there) does not fail the
+    // connection; a call that then finds its function missing reports what the server says.
+    std::string function_library;
 };
 
 struct PoolSettings {

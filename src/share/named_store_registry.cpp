@@ -11,6 +11,7 @@
 #include "platform/machine_settings.h"
 #include "remote/store_configuration.h"
 #include "share/local_store.h"
+#include "share/remote_functions.h"
 #include "share/remote_store.h"
 #include "share/semaphore_lock.h"
 
@@ -76,7 +77,9 @@ std::shared_ptr<RemoteStore> FindOrCreateRemote(NamedStoreRegistry& registry, Ke
                        '\n' + std::to_string(server.database) + '\n' + std::to_string(server.connect_timeout.count()) +
                        '\n' + std::to_string(server.operation_timeout.count())];
     if (!pool) {
-        pool = std::make_shared<remote::ConnectionPool>(entry->server);
+        remote::ServerSettings settings = entry->server;
+        settings.function_library = RemoteLibraryText();
+        pool = std::make_shared<remote::ConnectionPool>(std::move(settings));
     }
     auto created = std::make_shared<RemoteStore>(pool, name, entry->lock_lease);
     registry.remoteStores.emplace(KeyText(name), created);

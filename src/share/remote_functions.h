@@ -1,5 +1,5 @@
-// The server side of a remote store: one function library, loaded at first use and again
-// whenever the server has lost it (a restart), each member one atomic function. The library
+// The server side of a remote store: one function library, loaded by each new connection and
+// again by a call that finds it gone (flushed), each member one atomic function. The library
 // is named after a digest of its text, so that two builds whose functions differ never call
 // each other's functions, and no version has to be remembered by hand.
 //

@@ -143,6 +143,25 @@ TEST(Connection, LoadsAndCallsAFunction)
     EXPECT_TRUE(outcome.replies[3].IsError());
 }
 
+// Every connection opened with a library can call it at once; the second one finds it there
+// already, which is no failure.
+TEST(Connection, LoadsTheConfiguredLibraryWithTheHandshake)
+{
+    RedisTestServer server;
+    KORVO_START_REDIS(server);
+    ServerSettings settings = server.Settings();
+    settings.function_library = "#!lua name=korvo_handshake\n"
+                                "redis.register_function('korvo_twice', function(keys, args)\n"
+                                "  return 2 * tonumber(args[1])\n"
+                                "end)\n";
+    for (int opened = 0; opened < 2; ++opened) {
+        Connection connection = OpenOrFail(settings);
+        const Outcome outcome = Call(connection, {{"FCALL", "korvo_twice", "0", "21"}});
+        ASSERT_TRUE(outcome.status.ok()) << outcome.status.text;
+        EXPECT_EQ(outcome.replies.at(0), Integer(42));
+    }
+}
+
 TEST(Connection, PortWithNothingListeningIsRefusedAtOnce)
 {
     RedisTestServer server;

@@ -16,6 +16,7 @@
 #include "members/persistence.h"
 #include "members/sharing.h"
 #include "platform/com_ptr.h"
+#include "remote/connection.h"
 #include "remote_test_support.h"
 #include "share/remote_store.h"
 
@@ -371,6 +372,26 @@ TEST_F(RemoteStoreTest, ObjectsOnOneRemoteNameShareTheEntriesAndNamesOutsideTheP
     AddOk(first, u"k", 7);
     EXPECT_EQ(ItemsOf(second), (std::vector<LONG>{7}));
     EXPECT_EQ(ItemsCountOf(local), 0);
+}
+
+// The functions come with each new connection; one flushed from under open connections is
+// loaded again by the next call, which then does its work once.
+TEST_F(RemoteStoreTest, FunctionsFlushedFromTheServerAreLoadedAgainByTheNextCall)
+{
+    ObjectState object;
+    ConnectOk(object, u"farm:" + UniqueStoreName(u"flushed"));
+    AddOk(object, u"a", 1);
+
+    remote::Connection administrator;
+    ASSERT_TRUE(administrator.Open(server_->Settings()).ok());
+    remote::Request flush;
+    ASSERT_EQ(flush.Add({"FUNCTION", "FLUSH"}), S_OK);
+    std::vector<remote::Reply> replies;
+    ASSERT_TRUE(administrator.Execute(flush, replies).ok());
+    ASSERT_FALSE(replies.front().IsError()) << replies.front().text;
+
+    AddOk(object, u"b", 2);
+    EXPECT_EQ(ItemsOf(object), (std::vector<LONG>{1, 2}));
 }
 
 } // namespace
