@@ -116,8 +116,9 @@ int Run(std::uint16_t port, int calls, const std::string& label)
     members::RemoveAll(object, nullptr);
     std::filesystem::remove(configuration);
 
-    std::printf("  PING %.0f/s (passes %.0f, %.0f, %.0f/s), Add %.0f/s, Item get %.0f/s, Exists %.0f/s (%d calls each)\n",
-                1 / floor, 1 / pings[0], 1 / pings[1], 1 / pings[2], 1 / add, 1 / get, 1 / exists, calls);
+    std::printf(
+        "  PING %.0f/s (passes %.0f, %.0f, %.0f/s), Add %.0f/s, Item get %.0f/s, Exists %.0f/s (%d calls each)\n",
+        1 / floor, 1 / pings[0], 1 / pings[1], 1 / pings[2], 1 / add, 1 / get, 1 / exists, calls);
     const char* named = label.c_str();
     std::printf("figure remote.%s.ping_per_second %.6g /s\n", named, 1 / floor);
     std::printf("figure remote.%s.Add_vs_ping %.6g x\n", named, add / floor);

@@ -1,12 +1,14 @@
 #include "share/local_store.h"
 
 #include <iterator>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
 #include "errors/report_error.h"
 #include "platform/hresult_from_exception.h"
 #include "store/item_array.h"
+#include "store/key_slab.h"
 
 namespace korvo {
 
@@ -296,7 +298,17 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
     // item a later removal frees until the copy has been read. Objects are never read
     // outside the section (their text is asked of them there), so a store holding any is
     // written in the section instead.
+    //
+    // The copy's memory is asked for and written once before the section is taken, so that
+    // the section is held for the copy alone; a store that grew meanwhile makes room inside.
     std::vector<Entry> snapshot;
+    if (container_.ObjectItemCount() == 0) {
+        try {
+            snapshot.resize(static_cast<std::size_t>(container_.EntryCount()));
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
     std::shared_ptr<Graveyard> kept;
     bool written = false;
     const HRESULT taken = WithContainer([&](Call& call) -> HRESULT {
@@ -305,13 +317,11 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
             return SerialiseRecords(call.items, records, filter, saveEmpty,
                                     static_cast<std::size_t>(call.items.EntryCount()));
         }
-        snapshot.reserve(static_cast<std::size_t>(call.items.EntryCount()));
+        snapshot.resize(static_cast<std::size_t>(call.items.EntryCount()));
         if (!graveyard_) {
             graveyard_ = std::make_shared<Graveyard>();
         }
-        for (const Entry& entry : call.items) {
-            snapshot.push_back(entry);
-        }
+        call.items.CopyEntries(snapshot.data());
         kept = graveyard_;
         ++snapshots_;
         return S_OK;
@@ -331,8 +341,32 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
     return serialised;
 }
 
+namespace {
+
+// One block for the long keys of a batch, asked for before the section is taken; without
+// the memory for it each key gets a block of its own, as Add's would.
+std::unique_ptr<KeySlab> SlabFor(std::span<const persist::Record> records) noexcept
+{
+    std::size_t bytes = 0;
+    std::size_t keys = 0;
+    for (const persist::Record& record : records) {
+        if (const std::size_t room = KeySlab::BytesFor(record.key.size()); room != 0) {
+            bytes += room;
+            ++keys;
+        }
+    }
+    try {
+        return std::make_unique<KeySlab>(bytes, keys);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
 HRESULT LocalStore::AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept
 {
+    const std::unique_ptr<KeySlab> slab = SlabFor(records);
     return WithContainer([&](Call& call) {
         // Each record by Add's rules. A value that a variant copy takes as it is moves into the
         // entry instead of being copied; any other goes through the copy, as Add's would. A
@@ -349,7 +383,7 @@ HRESULT LocalStore::AddRecords(std::span<persist::Record> records, bool uniqueKe
             // A record that finds no memory is dropped like a refused one.
             CallReturningHresult([&]() -> HRESULT {
                 if (CopiesAsItIs(V_VT(record.value.get()))) {
-                    call.items.InsertAt(place, key, std::move(record.value));
+                    call.items.InsertAt(place, slab ? slab->Of(key) : StoredKey::Of(key), std::move(record.value));
                     return S_OK;
                 }
                 if (refused) {

@@ -456,6 +456,14 @@ void EntryTree::TakeAll(std::vector<Entry>& entries) noexcept
     ForgetEntries();
 }
 
+void EntryTree::CopyAll(Entry* out) const noexcept
+{
+    for (const Leaf* leaf = first_; leaf != nullptr; leaf = leaf->next) {
+        std::memcpy(static_cast<void*>(out), leaf->entries, leaf->count * sizeof(Entry));
+        out += leaf->count;
+    }
+}
+
 void EntryTree::ForgetEntries() noexcept
 {
     for (Leaf* leaf = first_; leaf != nullptr; leaf = leaf->next) {

@@ -86,6 +86,9 @@ public:
     // Every entry in order, appended by its bytes to `entries` (which must have room); the
     // tree is left empty and owns none of them any more.
     void TakeAll(std::vector<Entry>& entries) noexcept;
+    // Every entry in order, copied by its bytes to `out`, which has room for size(); the tree
+    // still owns them.
+    void CopyAll(Entry* out) const noexcept;
     // Empties the tree without freeing the entries' keys, which something else owns now.
     void ForgetEntries() noexcept;
 

@@ -235,7 +235,11 @@ ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
 
 void ItemMap::InsertAt(const Place& place, KeyView key, UniqueVariant&& item)
 {
-    StoredKey stored = StoredKey::Of(key);
+    InsertAt(place, StoredKey::Of(key), std::move(item));
+}
+
+void ItemMap::InsertAt(const Place& place, StoredKey stored, UniqueVariant&& item)
+{
     try {
         const std::uint64_t versionBefore = version_;
         const std::uint32_t sequence = TakeSequences(1);

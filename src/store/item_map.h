@@ -137,6 +137,10 @@ public:
     const_iterator begin() const noexcept { return const_iterator(entries_.Begin()); }
     const_iterator end() const noexcept { return const_iterator(EntryTree::End()); }
 
+    // Every entry in order, copied by its bytes to `out`, which has room for EntryCount();
+    // the container still owns them.
+    void CopyEntries(Entry* out) const noexcept { entries_.CopyAll(out); }
+
     Group FindGroup(KeyView key) const noexcept;
     Place PlaceFor(KeyView key) const noexcept;
     static const VARIANT& ItemAt(EntryTree::Position position) noexcept { return EntryTree::At(position).item; }
@@ -147,6 +151,9 @@ public:
     // stays the caller's).
     void Insert(KeyView key, UniqueVariant&& item) { InsertAt(PlaceFor(key), key, std::move(item)); }
     void InsertAt(const Place& place, KeyView key, UniqueVariant&& item);
+    // The same with the key already made for the entry, which takes it over; on a throw the
+    // key has been freed.
+    void InsertAt(const Place& place, StoredKey key, UniqueVariant&& item);
 
     // Gives a key's one entry a new item; the one it held goes to removed, which must have
     // room for it.

@@ -3,6 +3,8 @@
 #include <memory>
 #include <new>
 
+#include "store/key_slab.h"
+
 namespace korvo {
 
 StoredKey StoredKey::Of(KeyView text)
@@ -20,19 +22,31 @@ StoredKey StoredKey::Of(KeyView text)
     // The block is the key's own; Free gives it back.
     OLECHAR* data = std::allocator<OLECHAR>().allocate(text.size());
     std::memcpy(data, text.data(), text.size() * sizeof(OLECHAR));
-    const auto size = static_cast<std::uint32_t>(text.size());
-    std::memcpy(key.bytes_, &data, sizeof data);
+    return Pointing(data, static_cast<std::uint32_t>(text.size()), kHeapTag);
+}
+
+StoredKey StoredKey::InSlab(const OLECHAR* text, std::uint32_t size) noexcept
+{
+    return Pointing(text, size, kSlabTag);
+}
+
+StoredKey StoredKey::Pointing(const OLECHAR* text, std::uint32_t size, std::uint16_t tag) noexcept
+{
+    StoredKey key;
+    std::memcpy(key.bytes_, &text, sizeof text);
     std::memcpy(key.bytes_ + 8, &size, sizeof size);
-    const std::uint16_t tag = kHeapTag;
     std::memcpy(key.bytes_ + 14, &tag, sizeof tag);
     return key;
 }
 
 void StoredKey::Free() noexcept
 {
-    if (Tag() == kHeapTag) {
+    const std::uint16_t tag = Tag();
+    if (tag == kHeapTag) {
         const KeyView text = view();
         std::allocator<OLECHAR>().deallocate(const_cast<OLECHAR*>(text.data()), text.size());
+    } else if (tag == kSlabTag) {
+        KeySlab::Release(view().data());
     }
     std::memset(bytes_, 0, sizeof bytes_);
 }

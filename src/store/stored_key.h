@@ -1,5 +1,5 @@
 // A key as the container stores it: 16 bytes that hold up to 7 UTF-16 code units in place,
-// or a pointer to and the length of a block of their own. It is a plain value that moves by
+// or a pointer to and the length of their text, in a block of its own or in a KeySlab's. It is a plain value that moves by
 // copying its bytes; whoever holds it frees it once (Free), so the container can shift and
 // relocate entries with memmove.
 #pragma once
@@ -25,7 +25,7 @@ public:
     KeyView view() const noexcept
     {
         const std::uint16_t tag = Tag();
-        if (tag != kHeapTag) {
+        if (tag < kSlabTag) {
             return KeyView(reinterpret_cast<const OLECHAR*>(bytes_), tag);
         }
         const OLECHAR* data = nullptr;
@@ -35,11 +35,17 @@ public:
         return KeyView(data, size);
     }
 
-    // Frees a block of its own; the key is then empty.
+    // Frees a block of its own (or lets go of its slab's); the key is then empty.
     void Free() noexcept;
 
 private:
+    friend class KeySlab;
     static constexpr std::uint16_t kHeapTag = 0xFFFF;
+    static constexpr std::uint16_t kSlabTag = 0xFFFE;
+
+    // A key whose text lies in a KeySlab's block.
+    static StoredKey InSlab(const OLECHAR* text, std::uint32_t size) noexcept;
+    static StoredKey Pointing(const OLECHAR* text, std::uint32_t size, std::uint16_t tag) noexcept;
 
     std::uint16_t Tag() const noexcept
     {

@@ -4,6 +4,8 @@
 #include <functional>
 
 #include "counting_object.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
 #include "persist_test_support.h"
 #include "store/key_compare.h"
 
@@ -181,6 +183,41 @@ TEST_P(RoundTrip, EveryTagWithItsPayloadKeysAndOrder)
 }
 
 INSTANTIATE_TEST_SUITE_P(CompareModes, RoundTrip, ::testing::Values(CompareMode::Binary, CompareMode::Text));
+
+// Loaded keys share blocks of memory; removing, renaming and dropping them in any order must
+// leave every other key's text intact (the sanitizer builds see a block freed early).
+TEST(LoadedKeys, SurviveRemovalsRenamesAndTheStoreGoing)
+{
+    ScratchDirectory dir;
+    std::vector<std::u16string> keys;
+    {
+        ObjectState saved;
+        for (int i = 0; i < 10000; ++i) {
+            std::u16string key = u"key-" + std::u16string(static_cast<std::size_t>(i % 37), u'x');
+            for (const char c : std::to_string(i)) {
+                key.push_back(static_cast<char16_t>(c));
+            }
+            keys.push_back(key);
+            AddInt(saved, key, i);
+        }
+        ASSERT_EQ(SaveTo(saved, dir.File("long.dic")), S_OK);
+    }
+    ObjectState loaded;
+    ASSERT_EQ(LoadFrom(loaded, dir.File("long.dic")), S_OK);
+    ObjectState expected;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i % 3 == 0) {
+            EXPECT_EQ(members::Remove(loaded, Bstr(keys[i]), 0), S_OK);
+        } else if (i % 3 == 1) {
+            const std::u16string renamed = keys[i] + u"-renamed";
+            EXPECT_EQ(members::PutKey(loaded, Bstr(keys[i]), Bstr(renamed)), S_OK);
+            AddInt(expected, renamed, static_cast<LONG>(i));
+        } else {
+            AddInt(expected, keys[i], static_cast<LONG>(i));
+        }
+    }
+    EXPECT_EQ(EntriesOf(loaded), EntriesOf(expected));
+}
 
 TEST(ValueWriter, SingleByteTypesTakeFourBytesWithTheValueFirst)
 {
