@@ -406,10 +406,13 @@ HRESULT LocalStore::Snapshot(VariantBlock& block) noexcept
         if (FAILED(block.Reserve(static_cast<std::size_t>(call.items.EntryCount())))) {
             return E_OUTOFMEMORY;
         }
-        for (const Entry& entry : call.items) {
-            if (FAILED(block.Append(entry.item))) {
-                block.Clear();
-                return E_FAIL;
+        for (EntryTree::Run run = EntryTree::RunAt(call.items.begin().position()); run.count != 0;
+             run = EntryTree::RunAt(run.after)) {
+            for (std::uint32_t i = 0; i < run.count; ++i) {
+                if (FAILED(block.Append(run.entries[i].item))) {
+                    block.Clear();
+                    return E_FAIL;
+                }
             }
         }
         return S_OK;

@@ -144,6 +144,22 @@ Entry& EntryTree::At(Position position) noexcept
     return position.leaf->entries[position.index];
 }
 
+EntryTree::Run EntryTree::RunAt(Position position) noexcept
+{
+    const Leaf* leaf = position.leaf;
+    if (leaf == nullptr || position.index >= leaf->count) {
+        return {nullptr, 0, Normalised(position)};
+    }
+    if (const Leaf* next = leaf->next; next != nullptr) {
+        // Its whole block: reading its count first would wait for it.
+        const auto* bytes = reinterpret_cast<const char*>(next);
+        for (std::size_t line = 0; line < sizeof(Leaf); line += 64) {
+            __builtin_prefetch(bytes + line);
+        }
+    }
+    return {&leaf->entries[position.index], leaf->count - position.index, Normalised({position.leaf, leaf->count})};
+}
+
 EntryTree::Position EntryTree::Normalised(Position position) noexcept
 {
     if (position.leaf == nullptr) {

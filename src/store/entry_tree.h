@@ -61,6 +61,16 @@ public:
     Position Previous(Position position) const noexcept;
     static Entry& At(Position position) noexcept;
 
+    // The entries from a place to the end of its leaf, which lie side by side in memory,
+    // and the place behind them. The next leaf is asked for from memory meanwhile, so a walk
+    // run by run seldom waits for it.
+    struct Run {
+        const Entry* entries = nullptr;
+        std::uint32_t count = 0;
+        Position after;
+    };
+    static Run RunAt(Position position) noexcept;
+
     // Where the entry (key, sequence) goes: the first entry that orders after it. A raw
     // place (it may be one past a leaf's last entry), valid until the tree changes; Normalised
     // turns it into an entry's place or End().

@@ -1,5 +1,7 @@
 #include "store/item_array.h"
 
+#include <algorithm>
+
 #include "platform/unique_bstr.h"
 #include "platform/unique_safearray.h"
 
@@ -58,30 +60,22 @@ bool CopiesBitForBit(VARTYPE type) noexcept
     }
 }
 
-// Walks the entries with a second iterator some entries ahead, whose key text is asked for
-// early: a long key's text lies where the key was made, in no order the walk follows, and
-// asking ahead hides most of the wait for memory.
-class KeyPrefetch {
-public:
-    explicit KeyPrefetch(const ItemMap& items) noexcept : ahead_(items.begin()), end_(items.end())
-    {
-        for (int i = 0; i < kAhead && ahead_ != end_; ++i) {
-            ++ahead_;
+// A long key's text lies where the key was made, in no order a walk follows. The texts of
+// the next run are read (its first and last code unit, so a text across two cache lines
+// comes in whole) while this run is copied: independent loads overlap their waits for
+// memory, which prefetch hints on this hardware were measured not to do.
+unsigned TouchKeyTexts(const EntryTree::Run& run) noexcept
+{
+    unsigned touched = 0;
+    for (std::uint32_t i = 0; i < run.count; ++i) {
+        const KeyView text = run.entries[i].key.view();
+        if (!text.empty()) {
+            touched += *static_cast<const volatile OLECHAR*>(text.data()) +
+                       *static_cast<const volatile OLECHAR*>(text.data() + text.size() - 1);
         }
     }
-    void Step() noexcept
-    {
-        if (ahead_ != end_) {
-            __builtin_prefetch(ahead_->key.view().data());
-            ++ahead_;
-        }
-    }
-
-private:
-    static constexpr int kAhead = 16;
-    ItemMap::const_iterator ahead_;
-    ItemMap::const_iterator end_;
-};
+    return touched;
+}
 
 } // namespace
 
@@ -95,17 +89,23 @@ void SetArrayResult(VARIANT* result, SAFEARRAY* array) noexcept
 HRESULT MakeItemArray(VARIANT* result, ItemMap::const_iterator first, LONG count) noexcept
 {
     return FillArray(result, count, [&](VARIANT* elements) {
-        auto entry = first;
-        for (LONG index = 0; index < count; ++index, ++entry) {
-            // What VariantCopy would do for a plain value, without the call.
-            if (CopiesBitForBit(V_VT(&entry->item))) {
-                elements[index] = entry->item;
-                continue;
+        EntryTree::Position position = first.position();
+        for (LONG index = 0; index < count;) {
+            const EntryTree::Run run = EntryTree::RunAt(position);
+            const LONG taken = std::min(count - index, static_cast<LONG>(run.count));
+            for (LONG i = 0; i < taken; ++i, ++index) {
+                const VARIANT& item = run.entries[i].item;
+                // What VariantCopy would do for a plain value, without the call.
+                if (CopiesBitForBit(V_VT(&item))) {
+                    elements[index] = item;
+                    continue;
+                }
+                // VariantCopy only reads its source, though some headers declare it non-const.
+                if (FAILED(VariantCopy(&elements[index], const_cast<VARIANT*>(&item)))) {
+                    return false;
+                }
             }
-            // VariantCopy only reads its source, though some headers declare it non-const.
-            if (FAILED(VariantCopy(&elements[index], const_cast<VARIANT*>(&entry->item)))) {
-                return false;
-            }
+            position = run.after;
         }
         return true;
     });
@@ -117,24 +117,33 @@ HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
         LONG index = 0;
         const Entry* previous = nullptr;
         const bool severalPerKey = items.DistinctKeyCount() != items.EntryCount();
-        KeyPrefetch prefetch(items);
-        for (const Entry& entry : items) {
-            prefetch.Step();
-            // Each group once, as the text of its earliest entry.
-            if (severalPerKey && previous != nullptr &&
-                CompareKeys(previous->key.view(), entry.key.view(), items.mode()) == 0) {
-                continue;
+        EntryTree::Run run = EntryTree::RunAt(items.begin().position());
+        unsigned touched = TouchKeyTexts(run);
+        while (run.count != 0) {
+            const EntryTree::Run next = EntryTree::RunAt(run.after);
+            touched += TouchKeyTexts(next);
+            for (std::uint32_t i = 0; i < run.count; ++i) {
+                const Entry& entry = run.entries[i];
+                // Each group once, as the text of its earliest entry.
+                if (severalPerKey && previous != nullptr &&
+                    CompareKeys(previous->key.view(), entry.key.view(), items.mode()) == 0) {
+                    continue;
+                }
+                previous = &entry;
+                const KeyView text = entry.key.view();
+                BSTR key = UniqueBstr::CopyOf(text.data(), static_cast<UINT>(text.size())).release();
+                if (key == nullptr) {
+                    return false;
+                }
+                V_VT(&elements[index]) = VT_BSTR;
+                V_BSTR(&elements[index]) = key;
+                ++index;
             }
-            previous = &entry;
-            const KeyView text = entry.key.view();
-            BSTR key = UniqueBstr::CopyOf(text.data(), static_cast<UINT>(text.size())).release();
-            if (key == nullptr) {
-                return false;
-            }
-            V_VT(&elements[index]) = VT_BSTR;
-            V_BSTR(&elements[index]) = key;
-            ++index;
+            run = next;
         }
+        // Keeps the loads of the texts from being dropped as unused.
+        volatile unsigned kept = touched;
+        static_cast<void>(kept);
         return true;
     });
 }

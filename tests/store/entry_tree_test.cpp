@@ -1,6 +1,7 @@
 // The B+ tree under the container against a sorted list doing the same work: random
 // insertions (in order, in reverse and at random), erasures of runs and of flagged entries,
-// and rebuilds, with every lookup and the whole walk compared after each step.
+// and rebuilds, with every lookup and the whole walk (entry by entry and run by run) compared
+// after each step.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -111,6 +112,21 @@ public:
             ASSERT_EQ(V_I4(&entry.item), model_[i].value) << step << " at " << i;
         }
         ASSERT_EQ(i, model_.size()) << step;
+        // Run by run, from the start and from places inside leaves, the same entries.
+        for (std::size_t start = 0; start <= model_.size(); start += 1 + model_.size() / 5) {
+            auto from = tree_.Begin();
+            for (std::size_t skipped = 0; skipped < start; ++skipped) {
+                from = EntryTree::Next(from);
+            }
+            std::size_t at = start;
+            for (auto run = EntryTree::RunAt(from); run.count != 0; run = EntryTree::RunAt(run.after)) {
+                for (std::uint32_t r = 0; r < run.count; ++r, ++at) {
+                    ASSERT_LT(at, model_.size()) << step << ": runs from " << start;
+                    ASSERT_EQ(V_I4(&run.entries[r].item), model_[at].value) << step << ": runs from " << start;
+                }
+            }
+            ASSERT_EQ(at, model_.size()) << step << ": runs from " << start;
+        }
         // Every key's lower and upper places, and a place before and behind everything.
         for (std::size_t m = 0; m < model_.size(); m += 1 + model_.size() / 64) {
             for (std::uint64_t sequence : {std::uint64_t{0}, EntryTree::kBehindAll}) {
