@@ -61,7 +61,7 @@ bool CopiesBitForBit(VARTYPE type) noexcept
 }
 
 // A long key's text lies where the key was made, in no order a walk follows. The texts of
-// the next run are read (its first and last code unit, so a text across two cache lines
+// the run after next are read (its first and last code unit, so a text across two cache lines
 // comes in whole) while this run is copied: independent loads overlap their waits for
 // memory, which prefetch hints on this hardware were measured not to do.
 unsigned TouchKeyTexts(const EntryTree::Run& run) noexcept
@@ -118,10 +118,11 @@ HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
         const Entry* previous = nullptr;
         const bool severalPerKey = items.DistinctKeyCount() != items.EntryCount();
         EntryTree::Run run = EntryTree::RunAt(items.begin().position());
-        unsigned touched = TouchKeyTexts(run);
+        EntryTree::Run next = EntryTree::RunAt(run.after);
+        unsigned touched = TouchKeyTexts(run) + TouchKeyTexts(next);
         while (run.count != 0) {
-            const EntryTree::Run next = EntryTree::RunAt(run.after);
-            touched += TouchKeyTexts(next);
+            const EntryTree::Run later = EntryTree::RunAt(next.after);
+            touched += TouchKeyTexts(later);
             for (std::uint32_t i = 0; i < run.count; ++i) {
                 const Entry& entry = run.entries[i];
                 // Each group once, as the text of its earliest entry.
@@ -140,6 +141,7 @@ HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
                 ++index;
             }
             run = next;
+            next = later;
         }
         // Keeps the loads of the texts from being dropped as unused.
         volatile unsigned kept = touched;
