@@ -150,8 +150,10 @@ HRESULT LocalStore::PutItem(KeyView key, const VARIANT& value) noexcept
         }
         if (group.count == 1) {
             // The entry keeps its key and place; its former item is released after the section.
-            call.removed.Reserve(1);
-            const ItemMap::Group again = call.items.FindGroup(key); // the copy may have run an AddRef
+            call.removed.ReserveItems(1);
+            // Copying an object or an array may have run an AddRef, which may have changed
+            // the store: then the key is looked up again.
+            const ItemMap::Group again = CopiesAsItIs(V_VT(&value)) ? group : call.items.FindGroup(key);
             if (again.count == 1) {
                 call.items.ReplaceItem(again, std::move(newItem), call.removed);
                 return S_OK;

@@ -91,6 +91,11 @@ void RemovedEntries::Reserve(std::size_t count)
     keys_.reserve(keys_.size() + count);
 }
 
+void RemovedEntries::ReserveItems(std::size_t count)
+{
+    items_.reserve(items_.size() + count);
+}
+
 void RemovedEntries::KeepFor(std::shared_ptr<Graveyard> graveyard)
 {
     plot_ = std::make_unique<Graveyard::Plot>();

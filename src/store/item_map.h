@@ -70,6 +70,8 @@ public:
     // Room for `count` more items and keys, so that taking them allocates nothing. Throws
     // std::bad_alloc before anything is taken.
     void Reserve(std::size_t count);
+    // Room for `count` more items alone, for what takes no key (ReplaceItem).
+    void ReserveItems(std::size_t count);
     std::vector<VARIANT>& items() noexcept { return items_; }
     std::vector<StoredKey>& keys() noexcept { return keys_; }
     // A whole tree, emptied out of a container in one step.
