@@ -113,7 +113,8 @@ HRESULT MakeItemArray(VARIANT* result, ItemMap::const_iterator first, LONG count
 
 HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
 {
-    return FillArray(result, items.DistinctKeyCount(), [&](VARIANT* elements) {
+    const LONG keyCount = items.DistinctKeyCount();
+    return FillArray(result, keyCount, [&](VARIANT* elements) {
         LONG index = 0;
         const Entry* previous = nullptr;
         const bool severalPerKey = items.DistinctKeyCount() != items.EntryCount();
@@ -131,6 +132,9 @@ HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
                     continue;
                 }
                 previous = &entry;
+                if (index == keyCount) {
+                    return false; // more groups than the container counts: never past the array
+                }
                 const KeyView text = entry.key.view();
                 BSTR key = UniqueBstr::CopyOf(text.data(), static_cast<UINT>(text.size())).release();
                 if (key == nullptr) {

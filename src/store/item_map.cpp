@@ -245,6 +245,7 @@ void ItemMap::InsertAt(const Place& place, KeyView key, UniqueVariant&& item)
 
 void ItemMap::InsertAt(const Place& place, StoredKey stored, UniqueVariant&& item)
 {
+    bool present = place.present;
     try {
         const std::uint64_t versionBefore = version_;
         const std::uint32_t sequence = TakeSequences(1);
@@ -252,7 +253,11 @@ void ItemMap::InsertAt(const Place& place, StoredKey stored, UniqueVariant&& ite
         if (place.version == version_ && versionBefore == version_) {
             entries_.InsertAt(place.place, entry);
         } else {
-            entries_.Insert(entry);
+            // The container changed since the place was found (an AddRef run by the copy of
+            // the item may have added or removed this very key): both are looked up again.
+            const Place fresh = PlaceFor(stored.view());
+            present = fresh.present;
+            entries_.InsertAt(fresh.place, entry);
         }
     } catch (...) {
         stored.Free();
@@ -261,7 +266,7 @@ void ItemMap::InsertAt(const Place& place, StoredKey stored, UniqueVariant&& ite
     VARIANT owned;
     item.release(&owned); // the entry holds these bits now
     ++version_;
-    if (!place.present) {
+    if (!present) {
         ++distinctKeys_;
     }
     CountObjects(owned, 1);

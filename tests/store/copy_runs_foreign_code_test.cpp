@@ -1,0 +1,130 @@
+// Copying an object into the store runs its AddRef inside the store's section, and an AddRef
+// may call back into the same store on the same thread. Add and Item put must then find
+// their key's place again: the entries they looked up may have moved to other leaves or gone.
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <utility>
+
+#include "member_calls.h"
+#include "members/items.h"
+#include "members/keys_and_modes.h"
+
+namespace korvo::testing {
+namespace {
+
+// A stack object whose next AddRef, once armed, runs a callback (once).
+class ReenteringObject final : public IUnknown {
+public:
+    void ArmForNextAddRef(std::function<void()> callback) { callback_ = std::move(callback); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown)) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        *out = static_cast<IUnknown*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override
+    {
+        if (auto callback = std::exchange(callback_, nullptr)) {
+            callback();
+        }
+        return ++references_;
+    }
+    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+
+private:
+    ULONG references_ = 1;
+    std::function<void()> callback_;
+};
+
+// Enough keys right behind "m" to split the leaves that hold it several times over.
+void AddKeysBehindM(ObjectState& object)
+{
+    for (int i = 0; i < 500; ++i) {
+        const std::string key = "m" + std::to_string(i);
+        AddOk(object, std::u16string(key.begin(), key.end()), i);
+    }
+}
+
+struct ReentryCase {
+    const char* name;
+    bool put; // Item put, or else Add with UniqueKeys off
+    std::function<void(ObjectState&)> duringTheCopy;
+    LONG expectedItemsOfM; // items the key "m" holds afterwards
+    bool mAtStart = true;
+};
+
+void PrintTo(const ReentryCase& reentry, std::ostream* out)
+{
+    *out << reentry.name;
+}
+
+class CopyRunsForeignCode : public ::testing::TestWithParam<ReentryCase> {};
+
+TEST_P(CopyRunsForeignCode, TheMemberLooksItsKeyUpAgain)
+{
+    ReenteringObject item; // outlives the store that holds it
+    ObjectState object;
+    ASSERT_EQ(members::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
+    for (const char16_t* key : {u"a", u"m", u"z"}) {
+        if (GetParam().mAtStart || key != std::u16string_view(u"m")) {
+            AddOk(object, key, 1);
+        }
+    }
+    item.ArmForNextAddRef([&] { GetParam().duringTheCopy(object); });
+    Var value;
+    V_VT(value.get()) = VT_UNKNOWN;
+    V_UNKNOWN(value.get()) = &item; // the Var does not own this reference
+
+    Bstr key(u"m");
+    const HRESULT result = GetParam().put ? members::PutItem(object, key, value.get())
+                                          : members::Add(object, key, value.get());
+    V_VT(value.get()) = VT_EMPTY;
+
+    ASSERT_EQ(result, S_OK);
+    EXPECT_EQ(CountOf(object, u"m"), GetParam().expectedItemsOfM);
+    // The object is the key's last item, wherever the key's entries went.
+    Var got;
+    Bstr m(u"m");
+    ASSERT_EQ(members::GetItem(object, m, got.get()), S_OK);
+    const VARIANT& last = V_VT(got.get()) == (VT_ARRAY | VT_VARIANT)
+                              ? static_cast<const VARIANT*>(V_ARRAY(got.get())->pvData)[GetParam().expectedItemsOfM - 1]
+                              : *got.get();
+    ASSERT_EQ(V_VT(&last), VT_UNKNOWN);
+    EXPECT_EQ(V_UNKNOWN(&last), &item);
+    // Keys stay in order and each once, and KeysCount agrees.
+    const auto keys = KeysOf(object);
+    LONG keysCount = 0;
+    ASSERT_EQ(members::KeysCount(object, &keysCount), S_OK);
+    EXPECT_EQ(static_cast<std::size_t>(keysCount), keys.size());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_TRUE(std::adjacent_find(keys.begin(), keys.end()) == keys.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, CopyRunsForeignCode,
+    ::testing::Values(ReentryCase{"PutAfterTheKeyWasRemoved", true, [](ObjectState& o) { RemoveOk(o, u"m"); }, 1},
+                      ReentryCase{"PutAfterTheLeavesSplit", true, [](ObjectState& o) { AddKeysBehindM(o); }, 1},
+                      ReentryCase{"PutAfterTheLeavesSplitAndTheKeyWent", true,
+                                  [](ObjectState& o) {
+                                      AddKeysBehindM(o);
+                                      RemoveOk(o, u"m");
+                                  },
+                                  1},
+                      ReentryCase{"AddAfterTheLeavesSplit", false, [](ObjectState& o) { AddKeysBehindM(o); }, 2},
+                      ReentryCase{"AddAfterTheKeyWasRemoved", false, [](ObjectState& o) { RemoveOk(o, u"m"); }, 1},
+                      ReentryCase{"AddAfterTheKeyWasAdded", false, [](ObjectState& o) { AddOk(o, u"m", 7); }, 2, false},
+                      ReentryCase{"PutAfterTheKeyWasAdded", true, [](ObjectState& o) { AddOk(o, u"m", 7); }, 2, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace korvo::testing
