@@ -151,9 +151,9 @@ HRESULT LocalStore::PutItem(KeyView key, const VARIANT& value) noexcept
         if (group.count == 1) {
             // The entry keeps its key and place; its former item is released after the section.
             call.removed.ReserveItems(1);
-            // Copying an object or an array may have run an AddRef, which may have changed
-            // the store: then the key is looked up again.
-            const ItemMap::Group again = CopiesAsItIs(V_VT(&value)) ? group : call.items.FindGroup(key);
+            // The copy may have run an object's AddRef, which may have changed the store: then
+            // the key is looked up again.
+            const ItemMap::Group again = call.items.Current(group) ? group : call.items.FindGroup(key);
             if (again.count == 1) {
                 call.items.ReplaceItem(again, std::move(newItem), call.removed);
                 return S_OK;

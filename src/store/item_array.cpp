@@ -117,7 +117,7 @@ HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
     return FillArray(result, keyCount, [&](VARIANT* elements) {
         LONG index = 0;
         const Entry* previous = nullptr;
-        const bool severalPerKey = items.DistinctKeyCount() != items.EntryCount();
+        const bool severalPerKey = keyCount != items.EntryCount();
         EntryTree::Run run = EntryTree::RunAt(items.begin().position());
         EntryTree::Run next = EntryTree::RunAt(run.after);
         unsigned touched = TouchKeyTexts(run) + TouchKeyTexts(next);

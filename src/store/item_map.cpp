@@ -208,6 +208,7 @@ std::uint32_t ItemMap::TakeSequences(std::size_t count)
 ItemMap::Group ItemMap::FindGroup(KeyView key) const noexcept
 {
     Group group;
+    group.version = version_;
     auto at = entries_.Previous(EntryTree::Normalised(entries_.Seek(key, EntryTree::kBehindAll)));
     while (at != EntryTree::End() && CompareKeys(EntryTree::At(at).key.view(), key, entries_.mode()) == 0) {
         group.first = at;

@@ -114,6 +114,7 @@ public:
     struct Group {
         EntryTree::Position first;
         std::size_t count = 0;
+        std::uint64_t version = 0;
     };
 
     // Where a new entry of a key goes, found by one descent, and whether the key is there.
@@ -144,6 +145,8 @@ public:
     void CopyEntries(Entry* out) const noexcept { entries_.CopyAll(out); }
 
     Group FindGroup(KeyView key) const noexcept;
+    // False once the container has changed since the group was found.
+    bool Current(const Group& group) const noexcept { return group.version == version_; }
     Place PlaceFor(KeyView key) const noexcept;
     static const VARIANT& ItemAt(EntryTree::Position position) noexcept { return EntryTree::At(position).item; }
 

@@ -7,44 +7,13 @@
 #include <string>
 #include <utility>
 
+#include "callback_object.h"
 #include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
 
 namespace korvo::testing {
 namespace {
-
-// A stack object whose next AddRef, once armed, runs a callback (once).
-class ReenteringObject final : public IUnknown {
-public:
-    void ArmForNextAddRef(std::function<void()> callback) { callback_ = std::move(callback); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown)) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *out = static_cast<IUnknown*>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        if (auto callback = std::exchange(callback_, nullptr)) {
-            callback();
-        }
-        return ++references_;
-    }
-    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
-
-private:
-    ULONG references_ = 1;
-    std::function<void()> callback_;
-};
 
 // Enough keys right behind "m" to split the leaves that hold it several times over.
 void AddKeysBehindM(ObjectState& object)
@@ -72,7 +41,7 @@ class CopyRunsForeignCode : public ::testing::TestWithParam<ReentryCase> {};
 
 TEST_P(CopyRunsForeignCode, TheMemberLooksItsKeyUpAgain)
 {
-    ReenteringObject item; // outlives the store that holds it
+    CallbackObject item; // outlives the store that holds it
     ObjectState object;
     ASSERT_EQ(members::PutUniqueKeys(object, VARIANT_FALSE), S_OK);
     for (const char16_t* key : {u"a", u"m", u"z"}) {

@@ -6,6 +6,7 @@
 #include <future>
 #include <thread>
 
+#include "callback_object.h"
 #include "member_calls.h"
 #include "members/items.h"
 #include "members/keys_and_modes.h"
@@ -13,40 +14,6 @@
 
 namespace korvo::testing {
 namespace {
-
-// A stack object whose last Release runs a callback.
-class CallbackObject final : public IUnknown {
-public:
-    explicit CallbackObject(std::function<void()> onFinalRelease) : onFinalRelease_(std::move(onFinalRelease)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown)) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *out = static_cast<IUnknown*>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references_;
-        if (left == 0) {
-            onFinalRelease_();
-        }
-        return left;
-    }
-    ULONG references() const { return references_; }
-
-private:
-    std::atomic<ULONG> references_{1};
-    std::function<void()> onFinalRelease_;
-};
 
 // True when another thread can work on the object's store while the callback runs, i.e.
 // the store's section is not held by the releasing thread.
