@@ -177,6 +177,28 @@ std::u16string TempFile(const char* label)
         .u16string();
 }
 
+// A file of more records than one call of a Load adds (keys k00000..k08999 in order, every
+// tenth key with a second item), written by a private local store.
+std::u16string ManyRecordsFile()
+{
+    const std::u16string file = TempFile("many");
+    ObjectState writer;
+    EXPECT_EQ(members::PutUniqueKeys(writer, VARIANT_FALSE), S_OK);
+    for (int i = 0; i < 9000; ++i) {
+        char16_t key[8] = u"k00000";
+        for (int digit = 5, rest = i; digit > 0; --digit, rest /= 10) {
+            key[digit] = static_cast<char16_t>(u'0' + rest % 10);
+        }
+        Var item(static_cast<LONG>(i));
+        EXPECT_EQ(members::Add(writer, Bstr(key), item.get()), S_OK);
+        if (i % 10 == 0) {
+            EXPECT_EQ(members::Add(writer, Bstr(key), item.get()), S_OK);
+        }
+    }
+    EXPECT_EQ(members::Save(writer, Bstr(file), VARIANT_TRUE, nullptr), S_OK);
+    return file;
+}
+
 struct Case {
     const char* name;
     CompareMode mode;
@@ -273,6 +295,23 @@ const Case kCases[] = {
          s.Unique(true);
          s.Add(u"k", 9);
          s.Load(file);
+         s.State();
+         std::filesystem::remove(std::filesystem::path(file));
+     }},
+    {"ALoadOfSeveralCallsKeepsEveryRecordInOrder", CompareMode::Binary,
+     [](Script& s) {
+         const std::u16string file = ManyRecordsFile();
+         s.Add(u"k00042", u"before");
+         s.Load(file);
+         s.Count(u"k00042");
+         s.Count(u"k08990");
+         s.State();
+         s.RemoveAll();
+         s.Unique(true);
+         s.Add(u"k05000", u"kept");
+         s.Load(file);
+         s.Get(u"k05000");
+         s.Count(u"k08990");
          s.State();
          std::filesystem::remove(std::filesystem::path(file));
      }},
