@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -240,7 +241,11 @@ int Persist(std::size_t count, const std::string& folder)
     std::size_t bytes = 0;
     for (int round = 0; round < 3; ++round) {
         auto started = Clock::now();
-        members::Save(object, path.get(), VARIANT_FALSE, nullptr);
+        if (const HRESULT saved = members::Save(object, path.get(), VARIANT_FALSE, nullptr); FAILED(saved)) {
+            std::fprintf(stderr, "persist: Save to %s failed with 0x%08lX (does the folder exist?)\n", file.c_str(),
+                         static_cast<unsigned long>(static_cast<std::uint32_t>(saved)));
+            return 1;
+        }
         saves.push_back(Seconds(started));
         held.push_back(ProbedSave(object, path.get(), keys.front()));
         std::ifstream saved(file, std::ios::binary | std::ios::ate);

@@ -92,7 +92,11 @@ HRESULT Save(ObjectState& object, BSTR fileName, VARIANT_BOOL saveEmpty, BSTR pa
                 return created;
             }
             // The records are gathered while the store is held and written after it is let go.
+            // Into a temporary file, a store serialising a copy of itself may write as it goes.
             RecordBuffer records;
+            if (file.ReplacesTarget()) {
+                records.SpillTo(file);
+            }
             persist::WriteMagic(records);
             if (const HRESULT written = store.WriteRecords(records, filter, saveEmpty != VARIANT_FALSE);
                 FAILED(written)) {

@@ -4,6 +4,13 @@
 #include <new>
 
 namespace korvo::persist {
+namespace {
+
+// Large enough that a write costs little beside the serialising, small enough to stay in the
+// cache and to come from memory the heap keeps.
+constexpr std::size_t kSpillBlock = 256 * 1024;
+
+} // namespace
 
 bool RecordBuffer::Grow(std::size_t needed) noexcept
 {
@@ -23,8 +30,17 @@ bool RecordBuffer::Grow(std::size_t needed) noexcept
     return true;
 }
 
+void RecordBuffer::Spill() noexcept
+{
+    sink_->Write(bytes());
+    used_ = 0;
+}
+
 void RecordBuffer::Reserve(std::size_t count) noexcept
 {
+    if (spilling_) {
+        count = std::min(count, kSpillBlock);
+    }
     if (SUCCEEDED(status_) && used_ + count > capacity_) {
         const HRESULT before = status_;
         if (!Grow(used_ + count)) {
@@ -37,6 +53,9 @@ void RecordBuffer::WriteGrowing(const void* bytes, std::size_t count) noexcept
 {
     if (FAILED(status_) || count == 0) {
         return;
+    }
+    if (spilling_ && used_ > 0 && used_ + count > capacity_) {
+        Spill();
     }
     if (used_ + count > capacity_ && !Grow(used_ + count)) {
         return;

@@ -1,5 +1,10 @@
 // The bytes of a dictionary file gathered in memory: Save serialises the store's records
 // here while it holds the store, and writes the file after it has let the store go.
+//
+// A buffer given a sink may hand its bytes on as it fills, but only inside a Spilling scope:
+// a store serialising a copy of itself, outside its section, opens one, so that a large Save
+// writes from one small block that stays in the cache instead of a block as large as the
+// file. Nowhere else, so no file is written while a store is held.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +12,7 @@
 #include <memory>
 #include <span>
 
+#include "persist/byte_sink.h"
 #include "platform/platform.h"
 
 namespace korvo::persist {
@@ -39,20 +45,47 @@ public:
         Write(&value, sizeof value);
     }
 
-    // Room for `count` more bytes, a hint: without it the buffer grows as it goes.
+    // Room for `count` more bytes, a hint: without it the buffer grows as it goes. While
+    // spilling, the room of one spill block at most.
     void Reserve(std::size_t count) noexcept;
 
+    // The sink the buffer may hand its bytes to while spilling: one whose partial content is
+    // thrown away when the Save fails (a temporary file), never the target itself.
+    void SpillTo(ByteSink& sink) noexcept { sink_ = &sink; }
+
+    // While one lives, a buffer with a sink hands on every full block. Without a sink it
+    // changes nothing.
+    class Spilling {
+    public:
+        explicit Spilling(RecordBuffer& buffer) noexcept : buffer_(buffer), before_(buffer.spilling_)
+        {
+            buffer_.spilling_ = buffer_.sink_ != nullptr;
+        }
+        Spilling(const Spilling&) = delete;
+        Spilling& operator=(const Spilling&) = delete;
+        ~Spilling() { buffer_.spilling_ = before_; }
+
+    private:
+        RecordBuffer& buffer_;
+        bool before_;
+    };
+
     HRESULT status() const noexcept { return status_; }
+    // What is gathered and not yet handed to the sink.
     std::span<const std::byte> bytes() const noexcept { return {storage_.get(), used_}; }
 
 private:
     void WriteGrowing(const void* bytes, std::size_t count) noexcept;
     bool Grow(std::size_t needed) noexcept;
+    // Hands what is gathered to the sink and starts the block again.
+    void Spill() noexcept;
 
     std::unique_ptr<std::byte[]> storage_;
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;
     HRESULT status_ = S_OK;
+    ByteSink* sink_ = nullptr;
+    bool spilling_ = false;
 };
 
 } // namespace korvo::persist

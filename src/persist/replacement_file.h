@@ -14,12 +14,13 @@
 #include <span>
 #include <string>
 
+#include "persist/byte_sink.h"
 #include "platform/platform.h"
 #include "platform/unique_handle.h"
 
 namespace korvo::persist {
 
-class ReplacementFile {
+class ReplacementFile final : public ByteSink {
 public:
     ReplacementFile() = default;
     ReplacementFile(const ReplacementFile&) = delete;
@@ -33,7 +34,11 @@ public:
     HRESULT Create(BSTR target) noexcept;
 
     // Appends bytes; the first failure is kept and every later write dropped.
-    void Write(std::span<const std::byte> bytes) noexcept;
+    void Write(std::span<const std::byte> bytes) noexcept override;
+
+    // Whether the content goes to a temporary file, so that a Save that fails part-way
+    // leaves nothing of what it wrote; false where the target is written in place.
+    bool ReplacesTarget() const noexcept { return !inPlace_ && !temporaryPath_.empty(); }
 
     // Flushes the file to the disk and puts it in the target's place; the first failure of
     // any step otherwise, with the target untouched.

@@ -331,7 +331,10 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
     if (FAILED(taken) || written) {
         return taken;
     }
-    const HRESULT serialised = SerialiseRecords(snapshot, records, filter, saveEmpty, snapshot.size());
+    const HRESULT serialised = [&] {
+        const persist::RecordBuffer::Spilling spilling(records);
+        return SerialiseRecords(snapshot, records, filter, saveEmpty, snapshot.size());
+    }();
     {
         SectionGuard guard(section_);
         if (--snapshots_ == 0) {
