@@ -147,6 +147,7 @@ public:
     Group FindGroup(KeyView key) const noexcept;
     // False once the container has changed since the group was found.
     bool Current(const Group& group) const noexcept { return group.version == version_; }
+    bool Current(const Place& place) const noexcept { return place.version == version_; }
     Place PlaceFor(KeyView key) const noexcept;
     static const VARIANT& ItemAt(EntryTree::Position position) noexcept { return EntryTree::At(position).item; }
 

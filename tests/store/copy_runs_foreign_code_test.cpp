@@ -95,5 +95,33 @@ INSTANTIATE_TEST_SUITE_P(
                       ReentryCase{"PutAfterTheKeyWasAdded", true, [](ObjectState& o) { AddOk(o, u"m", 7); }, 2, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// With unique keys, a key that the AddRef added refuses the Add, as if it had been there: the
+// key keeps the one item it got, and the store keeps no reference to the object.
+TEST(CopyRunsForeignCodeUniqueKeys, AnAddRefThatAddsTheKeyRefusesTheAdd)
+{
+    CallbackObject item;
+    ObjectState object;
+    AddOk(object, u"a", 1);
+    item.ArmForNextAddRef([&] {
+        AddKeysBehindM(object);
+        AddOk(object, u"m", 7);
+    });
+    Var value;
+    V_VT(value.get()) = VT_UNKNOWN;
+    V_UNKNOWN(value.get()) = &item; // the Var does not own this reference
+
+    Bstr key(u"m");
+    EXPECT_EQ(members::Add(object, key, value.get()), E_FAIL);
+    V_VT(value.get()) = VT_EMPTY;
+    EXPECT_EQ(TakeErrorRecord().description, u"This key is already in collection.");
+    EXPECT_EQ(CountOf(object, u"m"), 1);
+    EXPECT_EQ(item.references(), 1u);
+    Var got;
+    Bstr m(u"m");
+    ASSERT_EQ(members::GetItem(object, m, got.get()), S_OK);
+    ASSERT_EQ(V_VT(got.get()), VT_I4);
+    EXPECT_EQ(V_I4(got.get()), 7);
+}
+
 } // namespace
 } // namespace korvo::testing
