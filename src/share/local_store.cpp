@@ -152,16 +152,17 @@ HRESULT LocalStore::PutItem(KeyView key, const VARIANT& value) noexcept
         if (const HRESULT copied = CopyIn(value, newItem); FAILED(copied)) {
             return copied;
         }
-        if (group.count == 1) {
+        // The copy may have run an object's AddRef, which may have changed the store: then the
+        // key is looked up again, and the put acts on what the key holds now.
+        const ItemMap::Group current = call.items.Current(group) ? group : call.items.FindGroup(key);
+        if (current.count >= 2) {
+            return ReportError(KORVO_MSG_SEVERAL_VALUES, E_FAIL);
+        }
+        if (current.count == 1) {
             // The entry keeps its key and place; its former item is released after the section.
             call.removed.ReserveItems(1);
-            // The copy may have run an object's AddRef, which may have changed the store: then
-            // the key is looked up again.
-            const ItemMap::Group again = call.items.Current(group) ? group : call.items.FindGroup(key);
-            if (again.count == 1) {
-                call.items.ReplaceItem(again, std::move(newItem), call.removed);
-                return S_OK;
-            }
+            call.items.ReplaceItem(current, std::move(newItem), call.removed);
+            return S_OK;
         }
         call.items.Insert(key, std::move(newItem));
         return S_OK;

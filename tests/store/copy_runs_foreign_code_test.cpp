@@ -92,12 +92,56 @@ INSTANTIATE_TEST_SUITE_P(
                       ReentryCase{"AddAfterTheLeavesSplit", false, [](ObjectState& o) { AddKeysBehindM(o); }, 2},
                       ReentryCase{"AddAfterTheKeyWasRemoved", false, [](ObjectState& o) { RemoveOk(o, u"m"); }, 1},
                       ReentryCase{"AddAfterTheKeyWasAdded", false, [](ObjectState& o) { AddOk(o, u"m", 7); }, 2, false},
-                      ReentryCase{"PutAfterTheKeyWasAdded", true, [](ObjectState& o) { AddOk(o, u"m", 7); }, 2, false}),
+                      // The key's one item, added meanwhile, is what the put replaces.
+                      ReentryCase{"PutAfterTheKeyWasAdded", true, [](ObjectState& o) { AddOk(o, u"m", 7); }, 1, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// With unique keys, a key that the AddRef added refuses the Add, as if it had been there: the
-// key keeps the one item it got, and the store keeps no reference to the object.
-TEST(CopyRunsForeignCodeUniqueKeys, AnAddRefThatAddsTheKeyRefusesTheAdd)
+struct RefusedCase {
+    const char* name;
+    bool put; // Item put, or else Add
+    bool uniqueKeys;
+    int itemsAdded; // items the AddRef adds under "m", which was not there
+    const char16_t* message;
+};
+
+class CopyRunsForeignCodeRefused : public ::testing::TestWithParam<RefusedCase> {};
+
+// What the AddRef added to the key refuses the member, as if it had been there before: the key
+// keeps the items it got, and the store keeps no reference to the object.
+TEST_P(CopyRunsForeignCodeRefused, TheKeyKeepsWhatTheAddRefGaveIt)
+{
+    const RefusedCase& c = GetParam();
+    CallbackObject item;
+    ObjectState object;
+    ASSERT_EQ(members::PutUniqueKeys(object, c.uniqueKeys ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+    AddOk(object, u"a", 1);
+    item.ArmForNextAddRef([&] {
+        AddKeysBehindM(object);
+        for (int i = 0; i < c.itemsAdded; ++i) {
+            AddOk(object, u"m", 7);
+        }
+    });
+    Var value;
+    V_VT(value.get()) = VT_UNKNOWN;
+    V_UNKNOWN(value.get()) = &item; // the Var does not own this reference
+
+    Bstr key(u"m");
+    const HRESULT result = c.put ? members::PutItem(object, key, value.get()) : members::Add(object, key, value.get());
+    V_VT(value.get()) = VT_EMPTY;
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_EQ(TakeErrorRecord().description, c.message);
+    EXPECT_EQ(CountOf(object, u"m"), c.itemsAdded);
+    EXPECT_EQ(item.references(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, CopyRunsForeignCodeRefused,
+    ::testing::Values(RefusedCase{"AddWithUniqueKeys", false, true, 1, u"This key is already in collection."},
+                      RefusedCase{"PutAfterTwoItemsWereAdded", true, false, 2, u"There is more values to change"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// With unique keys, a put of a key that the AddRef added replaces that key's one item.
+TEST(CopyRunsForeignCodeUniqueKeys, APutReplacesTheItemTheAddRefAdded)
 {
     CallbackObject item;
     ObjectState object;
@@ -111,16 +155,15 @@ TEST(CopyRunsForeignCodeUniqueKeys, AnAddRefThatAddsTheKeyRefusesTheAdd)
     V_UNKNOWN(value.get()) = &item; // the Var does not own this reference
 
     Bstr key(u"m");
-    EXPECT_EQ(members::Add(object, key, value.get()), E_FAIL);
+    EXPECT_EQ(members::PutItem(object, key, value.get()), S_OK);
     V_VT(value.get()) = VT_EMPTY;
-    EXPECT_EQ(TakeErrorRecord().description, u"This key is already in collection.");
     EXPECT_EQ(CountOf(object, u"m"), 1);
-    EXPECT_EQ(item.references(), 1u);
+    EXPECT_EQ(item.references(), 2u);
     Var got;
     Bstr m(u"m");
     ASSERT_EQ(members::GetItem(object, m, got.get()), S_OK);
-    ASSERT_EQ(V_VT(got.get()), VT_I4);
-    EXPECT_EQ(V_I4(got.get()), 7);
+    ASSERT_EQ(V_VT(got.get()), VT_UNKNOWN);
+    EXPECT_EQ(V_UNKNOWN(got.get()), &item);
 }
 
 } // namespace
