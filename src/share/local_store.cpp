@@ -91,12 +91,13 @@ HRESULT AddEntry(ItemMap& items, KeyView key, const VARIANT& item, bool uniqueKe
         return copied;
     }
     // The copy may have run an object's AddRef, which may have changed the store: then the
-    // insertion looks its place up again, and with unique keys a key that AddRef added
-    // refuses this Add as if it had been there (the copy is released again).
-    if (uniqueKeys && !items.Current(place) && items.PlaceFor(key).present) {
+    // place is looked up again, and with unique keys a key that AddRef added refuses this Add
+    // as if it had been there (the copy is released again).
+    const ItemMap::Place current = items.Current(place) ? place : items.PlaceFor(key);
+    if (uniqueKeys && current.present) {
         return ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
     }
-    items.InsertAt(place, key, std::move(newItem));
+    items.InsertAt(current, key, std::move(newItem));
     return S_OK;
 }
 

@@ -85,9 +85,10 @@ TEST_P(Spilling, HandsOnEveryByteOnceAndInOrder)
         expected.insert(expected.end(), records.begin(), records.end());
     }
     // Outside the scope nothing more is handed on, however much is written.
+    const int writesInScope = sink.writes;
     const auto tail = Fill(buffer, 20000, 40);
     expected.insert(expected.end(), tail.begin(), tail.end());
-    const int writesInScope = sink.writes;
+    EXPECT_EQ(sink.writes, writesInScope);
 
     EXPECT_EQ(buffer.status(), S_OK);
     EXPECT_EQ(Everything(sink, buffer), expected);
