@@ -34,6 +34,12 @@ version=$(sed -n 's/^project(Korvod VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLis
   "$root/tools/make-msi" --version "$version" --x64 "${x64[@]}" --x86 "${x86[@]}" -o "$scratch/current.msi" 2>/dev/null ||
   { echo "install_uninstall: wixl failed"; exit 1; }
 
+# Both bitnesses in one prefix need a 64-bit Windows; the emulated x86 lane's test prefix is a
+# 32-bit one (and this machine runs no WoW64), so the WoW64 lane is where this runs.
+if [[ -n ${WINEPREFIX:-} && -f $WINEPREFIX/.korvo-emulated ]]; then
+  echo "skipped: the x86 lane here is the emulated 32-bit Windows; this check needs a 64-bit one with WoW64"
+  exit 77
+fi
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all
 session=$root/tools/wine-session
 "$session" start "$WINEPREFIX" || "$session" start "$WINEPREFIX" || exit 1

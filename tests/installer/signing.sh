@@ -61,6 +61,7 @@ KORVO_SIGN_PASSWORD=wrong "$root/tools/sign-file" tampered.dll >/dev/null 2>&1
 check "a wrong password fails" "$?" 1
 
 # The signed DLLs serve scripts as the unsigned ones do.
+lane_prefix=${WINEPREFIX:-}
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all
 session=$root/tools/wine-session
 "$session" start "$WINEPREFIX" || "$session" start "$WINEPREFIX" || exit 1
@@ -68,7 +69,14 @@ trap '"$session" stop "$WINEPREFIX"' EXIT
 script=$here/installed_component.vbs
 "$root/tests/scripts/run_script_test.sh" --arch x64 --dll x64/Korvod.dll "$script" >/dev/null
 check "the signed x64 DLL registers and serves a 64-bit script" "$?" 0
-"$root/tests/scripts/run_script_test.sh" --arch x86 --dll x86/Korvod.dll "$script" >/dev/null
+# Where the x86 lane is the emulated 32-bit Windows, the x86 DLL is tried in a copy of its prefix.
+x86_prefix=$WINEPREFIX
+if [[ -f $lane_prefix/.korvo-emulated ]]; then
+  x86_prefix=$scratch/prefix-x86
+  "$root/tools/wine-i386-emu" copy-prefix "$x86_prefix" && "$session" start "$x86_prefix" || exit 1
+  trap '"$session" stop "$WINEPREFIX"; "$session" stop "$x86_prefix"' EXIT
+fi
+WINEPREFIX=$x86_prefix "$root/tests/scripts/run_script_test.sh" --arch x86 --dll x86/Korvod.dll "$script" >/dev/null
 check "the signed x86 DLL registers and serves a 32-bit script" "$?" 0
 
 echo "# $failures failed"

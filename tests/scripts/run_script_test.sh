@@ -11,7 +11,8 @@
 #
 # --arch x86 runs the 32-bit regsvr32 and cscript from C:\windows\syswow64 (the 64-bit Wine's
 # WoW64 mode; WINEDLLPATH must name Wine's i386 DLLs), so the registration goes to the 32-bit
-# registry view; the default is the 64-bit tools.
+# registry view, or on a 32-bit Windows (a prefix without syswow64) from system32; the default
+# is the 64-bit tools.
 # Environment: WINEPREFIX (the prefix of the test session; default ~/.wine), WINE64 (default
 # /usr/lib/wine/wine64), KORVO_DLL (instead of --dll). With a DLL given, it is registered
 # with regsvr32 in that prefix once per build of the DLL (a stamp in the prefix remembers
@@ -33,16 +34,20 @@ while [[ ${1:-} == --* ]]; do
   esac
 done
 ((register_only || $# >= 1)) || usage
+export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
+# On a 64-bit Windows the 32-bit tools are the syswow64 ones; a 32-bit Windows (the emulated
+# x86 lane's prefix) has no syswow64, and its own tools are 32-bit.
+x86_tools='C:\windows\syswow64'
+[[ -d $WINEPREFIX/drive_c/windows/syswow64 ]] || x86_tools='C:\windows\system32'
 case $arch in
   x64) regsvr32=regsvr32 host=cscript ;;
-  x86) regsvr32='C:\windows\syswow64\regsvr32.exe' host='C:\windows\syswow64\cscript.exe' ;;
+  x86) regsvr32="$x86_tools\regsvr32.exe" host="$x86_tools\cscript.exe" ;;
   *) usage ;;
 esac
 script=${1:-}
 shift || true
 ((register_only)) || [[ -f $script ]] || { echo "run_script_test: no such script: $script" >&2; exit 2; }
 
-export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
 export WINEDEBUG=${WINEDEBUG:--all}
 
 # Absolute Unix paths are reachable through Wine's Z: drive.

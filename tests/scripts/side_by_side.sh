@@ -36,6 +36,12 @@ if [[ ! -f $x64_dll ]]; then
 fi
 
 mkdir -p "$1"
+# Both bitnesses in one prefix need a 64-bit Windows; the emulated x86 lane's test prefix is a
+# 32-bit one (and this machine runs no WoW64), so the WoW64 lane is where this runs.
+if [[ -n ${WINEPREFIX:-} && -f $WINEPREFIX/.korvo-emulated ]]; then
+  echo "skipped: the x86 lane here is the emulated 32-bit Windows; this check needs a 64-bit one with WoW64"
+  exit 77
+fi
 export WINEPREFIX
 WINEPREFIX=$(cd "$1" && pwd)
 export WINEDEBUG=-all WINE64=$wine64
