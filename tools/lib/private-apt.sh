@@ -1,7 +1,7 @@
 # A private apt configuration for downloading packages of other architectures without
 # installing anything: its own state, cache and empty status file, and sources derived from
 # the system's own apt sources (so no host name is written anywhere). Sourced by the tools
-# that fetch Wine's i386 parts.
+# that fetch Wine's i386 parts, with the one step of libwine's install script they both need.
 #
 #   write_apt_config <work dir> [architectures]   the first architecture is the native one
 #                                                 (default: i386); APT_CONFIG is then
@@ -88,4 +88,13 @@ Acquire::IndexTargets::deb::Contents-deb::DefaultEnabled "false";
 #clear DPkg::Post-Invoke;
 #clear DPkg::Pre-Install-Pkgs;
 EOF
+}
+
+# What libwine's install script does for zlib: Wine loads a DLL from its own folders only
+# when the DOS stub carries this mark, and user32 needs zlib1.dll.
+install_zlib() {
+  local from=$1 to=$2
+  cp "$from" "$to"
+  printf 'Wine builtin DLL' | dd of="$to" bs=1 seek=64 conv=notrunc status=none
+  head -c 16 /dev/zero | dd of="$to" bs=1 seek=80 conv=notrunc status=none
 }
