@@ -8,8 +8,10 @@
 // The first interface is the object's identity (what IUnknown answers). Each listed interface
 // answers its own IID and whatever InterfaceTraits<I>::Answers adds (a dual interface also
 // answers IDispatch); Derived::QueryOtherInterface may answer more (it takes its own
-// reference). An object made with an outer IUnknown is part of an aggregate: its AddRef and
-// Release go to the outer object, and its QueryInterface asks the outer object first.
+// reference). An object made with an outer IUnknown is part of an aggregate: QueryInterface,
+// AddRef and Release of every interface go to the outer object alone, so the aggregate has one
+// identity whichever pointer is asked; only the inner object's non-delegating IUnknown (which
+// calls FindInterface) answers from this object's own table.
 #pragma once
 
 #include <memory>
@@ -97,8 +99,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) noexcept override
     {
-        if (outer_ != nullptr && result != nullptr && SUCCEEDED(outer_->QueryInterface(iid, result))) {
-            return S_OK;
+        if (outer_ != nullptr) {
+            return outer_->QueryInterface(iid, result);
         }
         return FindInterface(iid, result);
     }

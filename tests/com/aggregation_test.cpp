@@ -1,6 +1,8 @@
 // A Dictionary object aggregated into an outer object.
 #include "korvod_client.h"
 
+#include <vector>
+
 #include "errors/identifiers.h"
 
 namespace korvo::test {
@@ -16,8 +18,10 @@ public:
             AddRef();
             return S_OK;
         }
-        if (IsEqualIID(iid, kIidIDictionary) && inner) {
-            return inner->QueryInterface(iid, result);
+        for (const IID* exposed : exposes) {
+            if (IsEqualIID(iid, *exposed) && inner) {
+                return inner->QueryInterface(iid, result);
+            }
         }
         *result = nullptr;
         return E_NOINTERFACE;
@@ -27,6 +31,7 @@ public:
 
     ULONG count = 1;
     ComPtr<IUnknown> inner;
+    std::vector<const IID*> exposes{&kIidIDictionary};
 };
 
 class AggregationTest : public ComTest {};
@@ -63,11 +68,6 @@ TEST_F(AggregationTest, InnerInterfacesCountOnTheOuterObject)
     EXPECT_EQ(static_cast<void*>(identity.get()), static_cast<void*>(&outer));
     identity.reset();
 
-    // Interfaces the outer object does not know come from the inner object's own table.
-    ComPtr<ISupportErrorInfo> support;
-    ASSERT_EQ(dictionary.As(IID_ISupportErrorInfo, support), S_OK);
-    EXPECT_EQ(outer.count, 3u);
-    support.reset();
 
     Text key(L"k");
     VARIANT item;
@@ -100,6 +100,48 @@ TEST_F(AggregationTest, AggregateIUnknownRejectsNullAndUnknownInterfaces)
     self.reset();
     outer.inner.reset();
     EXPECT_EQ(outer.count, 1u);
+}
+
+// Every interface of the inner object asks the outer object alone: what the outer object does
+// not expose is not there, whichever inner pointer is asked, and what it exposes is the same
+// object as the outer object's own answer.
+TEST_F(AggregationTest, InnerInterfacesAnswerOnlyWhatTheOuterObjectExposes)
+{
+    struct Case {
+        const char* name;
+        const IID* asked;
+        std::vector<const IID*> exposes;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"unexposed ISupportErrorInfo", &IID_ISupportErrorInfo, {&kIidIDictionary}, E_NOINTERFACE},
+        {"unexposed IDispatch", &IID_IDispatch, {&kIidIDictionary}, E_NOINTERFACE},
+        {"exposed ISupportErrorInfo", &IID_ISupportErrorInfo, {&kIidIDictionary, &IID_ISupportErrorInfo}, S_OK},
+        {"exposed IDispatch", &IID_IDispatch, {&kIidIDictionary, &IID_IDispatch}, S_OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Outer outer;
+        outer.exposes = c.exposes;
+        ASSERT_EQ(ClassObject()->CreateInstance(&outer, IID_IUnknown, outer.inner.put_void()), S_OK);
+        ComPtr<IDictionary> dictionary;
+        ASSERT_EQ(outer.inner.As(kIidIDictionary, dictionary), S_OK);
+
+        void* throughInner = reinterpret_cast<void*>(1);
+        EXPECT_EQ(dictionary->QueryInterface(*c.asked, &throughInner), c.expected);
+        void* throughOuter = reinterpret_cast<void*>(1);
+        EXPECT_EQ(outer.QueryInterface(*c.asked, &throughOuter), c.expected);
+        EXPECT_EQ(throughInner, throughOuter);
+        for (void* answer : {throughInner, throughOuter}) {
+            if (answer != nullptr) {
+                static_cast<IUnknown*>(answer)->Release();
+            }
+        }
+        EXPECT_EQ(outer.count, 2u);
+        dictionary.reset();
+        outer.inner.reset();
+        EXPECT_EQ(outer.count, 1u);
+    }
 }
 
 } // namespace
