@@ -1,5 +1,6 @@
 #include "errors/report_error.h"
 
+#include <algorithm>
 #include <array>
 
 #include "errors/identifiers.h"
@@ -52,6 +53,30 @@ HRESULT ReportError(UINT stringId, HRESULT result) noexcept
     char message[kMessageBufferSize];
     LoadMessageText(stringId, message, kMessageBufferSize);
     const AnsiToWide description(message);
+    SetRecord(kIidIDictionary, kProgId, description.text);
+    return result;
+}
+
+HRESULT ReportErrorDetail(UINT stringId, std::string_view detail, HRESULT result) noexcept
+{
+    char message[kMessageBufferSize];
+    LoadMessageText(stringId, message, kMessageBufferSize);
+    const std::string_view pattern(message);
+    const std::size_t marker = pattern.find("%1");
+    // Room for a text past what a record holds, so that a long one is refused whole, not cut.
+    std::array<char, 2 * kMessageBufferSize> text{};
+    std::size_t used = 0;
+    const auto append = [&](std::string_view piece) {
+        const std::size_t taken = std::min(piece.size(), text.size() - 1 - used);
+        std::copy_n(piece.data(), taken, text.data() + used);
+        used += taken;
+    };
+    append(pattern.substr(0, marker));
+    if (marker != std::string_view::npos) {
+        append(detail);
+        append(pattern.substr(marker + 2));
+    }
+    const AnsiToWide description(text.data());
     SetRecord(kIidIDictionary, kProgId, description.text);
     return result;
 }

@@ -12,6 +12,11 @@ namespace korvo {
 // interface's IID and the source "Korvo.Dictionary", and returns `result`.
 HRESULT ReportError(UINT stringId, HRESULT result) noexcept;
 
+// ReportError for a message that holds "%1": the failure's own `detail` (a server's reply, a
+// connection's description) stands in its place. A text longer than a record holds (99
+// characters) leaves an empty description, as ReportErrorText does.
+HRESULT ReportErrorDetail(UINT stringId, std::string_view detail, HRESULT result) noexcept;
+
 // Maps a failed variant copy onto its message; the member returns what this returns.
 HRESULT ReportCopyFailure(HRESULT copyFailure) noexcept;
 

@@ -1,218 +1,30 @@
 #include "share/remote_store.h"
 
-#include <cstring>
-#include <random>
-#include <thread>
 #include <vector>
 
 #include "errors/report_error.h"
-#include "persist/buffered_file.h"
 #include "persist/value_reader.h"
-#include "persist/value_writer.h"
 #include "platform/unique_bstr.h"
 #include "platform/unique_safearray.h"
 #include "platform/unique_variant.h"
-#include "share/remote_functions.h"
+#include "share/remote_call.h"
 #include "store/item_array.h"
 
 namespace korvo {
 
+using remote_entry::Bytes;
+using remote_entry::DecodeGroup;
+using remote_entry::DecodeStoreRead;
+using remote_entry::DecodeValue;
+using remote_entry::DecodeValues;
+using remote_entry::EntryBytes;
+using remote_entry::EntryView;
+using remote_entry::Hex;
+using remote_entry::StoreRead;
+
 namespace {
 
-constexpr HRESULT kLockTimedOut = static_cast<HRESULT>(0x80070079u);
 constexpr int kRemoveAllAttempts = 16;
-constexpr HRESULT kLockAlreadyFree = static_cast<HRESULT>(0x8007012Au);
-
-std::string_view Bytes(KeyView text) noexcept
-{
-    return {reinterpret_cast<const char*>(text.data()), text.size() * sizeof(OLECHAR)};
-}
-
-// The key as the server orders it: big-endian code units, so that byte order is code-unit
-// order; text mode folds 'A'..'Z' as the local comparison does.
-std::string SortKey(KeyView key, CompareMode mode)
-{
-    std::string sortKey;
-    sortKey.reserve(key.size() * 2);
-    for (OLECHAR unit : key) {
-        if (mode == CompareMode::Text && unit >= u'A' && unit <= u'Z') {
-            unit = static_cast<OLECHAR>(unit - u'A' + u'a');
-        }
-        sortKey.push_back(static_cast<char>(unit >> 8));
-        sortKey.push_back(static_cast<char>(unit & 0xFF));
-    }
-    return sortKey;
-}
-
-void AppendLength(std::string& bytes, std::size_t length)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<char>((length >> shift) & 0xFF));
-    }
-}
-
-std::string KeyPart(KeyView key)
-{
-    std::string part;
-    AppendLength(part, key.size() * sizeof(OLECHAR));
-    part.append(Bytes(key));
-    return part;
-}
-
-std::string_view ModeArgument(CompareMode mode) noexcept
-{
-    return mode == CompareMode::Text ? "1" : "0";
-}
-
-bool HoldsObject(const VARIANT& value) noexcept
-{
-    const VARIANT* held = &value;
-    if (V_VT(held) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(held) != nullptr) {
-        held = V_VARIANTREF(held);
-    }
-    if ((V_VT(held) & VT_ARRAY) != 0) {
-        return true;
-    }
-    switch (V_VT(held) & VT_TYPEMASK) {
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
-    case VT_RECORD:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The value part of an entry: its length, then the value record as Save writes it.
-HRESULT ValuePart(const VARIANT& value, std::string& part)
-{
-    if (HoldsObject(value)) {
-        ReportErrorText("An object, array or record cannot be kept in a remote store.");
-        return kRemoteValueRefused;
-    }
-    persist::RecordBuffer record;
-    if (persist::WriteItemValue(record, value, false) == persist::ValueWritten::Skipped) {
-        ReportErrorText("This value cannot be kept in a remote store.");
-        return kRemoteValueRefused;
-    }
-    if (FAILED(record.status())) {
-        return ReportError(KORVO_MSG_OUT_OF_MEMORY, E_OUTOFMEMORY);
-    }
-    const auto bytes = record.bytes();
-    AppendLength(part, bytes.size());
-    part.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return S_OK;
-}
-
-std::uint32_t ReadLength(std::string_view bytes, std::size_t at) noexcept
-{
-    std::uint32_t length = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        length |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-    }
-    return length;
-}
-
-struct EntryView {
-    KeyView key;
-    std::string_view value;
-};
-
-// Splits a group's entries; false for bytes no writer of ours produced.
-bool SplitEntries(std::string_view group, std::vector<EntryView>& entries)
-{
-    std::size_t at = 0;
-    while (at < group.size()) {
-        if (group.size() - at < 4) {
-            return false;
-        }
-        const std::uint32_t keyBytes = ReadLength(group, at);
-        if (keyBytes % sizeof(OLECHAR) != 0 || group.size() - at - 4 < keyBytes + 4ull) {
-            return false;
-        }
-        const char* keyData = group.data() + at + 4;
-        at += 4 + keyBytes;
-        const std::uint32_t valueBytes = ReadLength(group, at);
-        if (group.size() - at - 4 < valueBytes) {
-            return false;
-        }
-        EntryView entry;
-        entry.key = KeyView(reinterpret_cast<const OLECHAR*>(keyData), keyBytes / sizeof(OLECHAR));
-        entry.value = group.substr(at + 4, valueBytes);
-        entries.push_back(entry);
-        at += 4 + valueBytes;
-    }
-    return true;
-}
-
-// The bytes of one entry as the server keeps them.
-std::string EntryBytes(const EntryView& entry)
-{
-    std::string bytes = KeyPart(entry.key);
-    AppendLength(bytes, entry.value.size());
-    bytes.append(entry.value);
-    return bytes;
-}
-
-HRESULT DecodeValue(std::string_view record, VARIANT& value) noexcept
-{
-    persist::FileReader reader;
-    if (FAILED(reader.OpenMemory({reinterpret_cast<const std::byte*>(record.data()), record.size()}))) {
-        return E_OUTOFMEMORY;
-    }
-    std::uint16_t tag = 0;
-    if (FAILED(reader.ReadValue(tag))) {
-        return persist::kInvalidData;
-    }
-    VariantInit(&value);
-    return persist::ReadItemValue(reader, tag, value);
-}
-
-// The HRESULT of a call's outcome, with its error record.
-HRESULT Outcome(const remote::Status& status, const remote::Reply& reply) noexcept
-{
-    if (!status.ok()) {
-        ReportErrorText(status.text.c_str());
-        return status.code;
-    }
-    if (!reply.IsError()) {
-        return S_OK;
-    }
-    if (reply.text.starts_with("KORVO_EXISTS")) {
-        return ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
-    }
-    if (reply.text.starts_with("KORVO_SEVERAL")) {
-        return ReportError(KORVO_MSG_SEVERAL_VALUES, E_FAIL);
-    }
-    if (reply.text.starts_with("KORVO_MODE")) {
-        ReportErrorText("The remote store keeps its keys in the other compare mode.");
-        return kRemoteModeMismatch;
-    }
-    ReportErrorText(("The store server refused the call: " + reply.text).c_str());
-    return E_FAIL;
-}
-
-std::string HexOf(std::string_view bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const char byte : bytes) {
-        hex.push_back(kDigits[(static_cast<unsigned char>(byte) >> 4) & 0xF]);
-        hex.push_back(kDigits[static_cast<unsigned char>(byte) & 0xF]);
-    }
-    return hex;
-}
-
-std::string RandomToken()
-{
-    std::random_device device;
-    std::string bytes;
-    for (int i = 0; i < 4; ++i) {
-        const auto word = device();
-        bytes.append(reinterpret_cast<const char*>(&word), sizeof word);
-    }
-    return HexOf(bytes);
-}
 
 template <class Body>
 HRESULT Guarded(Body&& body) noexcept
@@ -226,47 +38,16 @@ HRESULT Guarded(Body&& body) noexcept
     }
 }
 
-// Fills a VARIANT array of `count` elements by `fill(elements)`.
-template <class Fill>
-HRESULT MakeArray(VARIANT& result, std::size_t count, Fill&& fill) noexcept
+// A decoder for the calls whose reply says nothing beyond their success.
+HRESULT NoResult(const remote::Reply&) noexcept
 {
-    UniqueSafeArray array = UniqueSafeArray::VariantVector(static_cast<ULONG>(count));
-    if (!array) {
-        return E_OUTOFMEMORY;
-    }
-    {
-        const SafeArrayDataAccess access(array.get());
-        if (FAILED(access.result())) {
-            return E_FAIL;
-        }
-        if (const HRESULT filled = fill(access.data<VARIANT>()); FAILED(filled)) {
-            return filled;
-        }
-    }
-    SetArrayResult(&result, array.release());
     return S_OK;
 }
-
-} // namespace
-
-struct RemoteStore::StoreRead {
-    struct Group {
-        std::string sortKey;
-        std::string entries; // as the server keeps them; `entries` below views into it
-        std::size_t first;
-        std::size_t count;
-    };
-    std::string version;
-    std::vector<Group> groups;
-    std::vector<EntryView> entries;
-};
-
-namespace {
 
 // For each group with an entry the filter matches: its sort key, the entries it keeps and
 // their count, as the replace function takes them. Nothing for a key the pattern cannot be
 // tested against: the whole call then fails.
-HRESULT KeptEntries(const RemoteStore::StoreRead& read, persist::KeyFilter& filter, std::vector<std::string>& rewritten)
+HRESULT KeptEntries(const StoreRead& read, persist::KeyFilter& filter, std::vector<std::string>& rewritten)
 {
     persist::GroupTest test(filter);
     for (const auto& group : read.groups) {
@@ -293,56 +74,37 @@ HRESULT KeptEntries(const RemoteStore::StoreRead& read, persist::KeyFilter& filt
     return S_OK;
 }
 
-} // namespace
-
-remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view function,
-                                 std::span<const std::string_view> keys, std::span<const std::string_view> arguments,
-                                 remote::Reply& reply) noexcept
+// Each group as the text of its earliest entry, as locally.
+HRESULT KeyArray(const StoreRead& read, VARIANT& result) noexcept
 {
-    try {
-        const std::string name = RemoteLibraryName() + "_" + std::string(function);
-        const std::string keyCount = std::to_string(keys.size());
-        std::vector<std::string_view> command{"FCALL", name, keyCount};
-        command.insert(command.end(), keys.begin(), keys.end());
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        remote::Request request;
-        if (FAILED(request.Add(command))) {
-            return {E_OUTOFMEMORY, "out of memory"};
-        }
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            std::vector<remote::Reply> replies;
-            remote::Status status = pool.Execute(request, replies);
-            if (!status.ok()) {
-                return status;
-            }
-            reply = std::move(replies.front());
-            if (!reply.IsError() || !reply.text.starts_with("ERR Function not found") || attempt > 0) {
-                return {};
-            }
-            remote::Request load;
-            const std::string library = RemoteLibraryText();
-            if (FAILED(load.Add({"FUNCTION", "LOAD", "REPLACE", library}))) {
-                return {E_OUTOFMEMORY, "out of memory"};
-            }
-            if (status = pool.Execute(load, replies); !status.ok()) {
-                return status;
-            }
-            if (replies.front().IsError()) {
-                reply = std::move(replies.front());
-                return {};
-            }
-        }
-        return {};
-    } catch (...) {
-        return {E_OUTOFMEMORY, "out of memory"};
+    UniqueSafeArray array = UniqueSafeArray::VariantVector(static_cast<ULONG>(read.groups.size()));
+    if (!array) {
+        return E_OUTOFMEMORY;
     }
+    for (std::size_t i = 0; i < read.groups.size(); ++i) {
+        const KeyView key = read.entries[read.groups[i].first].key;
+        UniqueVariant text;
+        V_BSTR(text.get()) = UniqueBstr::CopyOf(key.data(), static_cast<UINT>(key.size())).release();
+        if (V_BSTR(text.get()) == nullptr) {
+            return E_FAIL;
+        }
+        V_VT(text.get()) = VT_BSTR;
+        LONG index = static_cast<LONG>(i);
+        if (FAILED(SafeArrayPutElement(array.get(), &index, text.get()))) {
+            return E_FAIL;
+        }
+    }
+    SetArrayResult(&result, array.release());
+    return S_OK;
 }
+
+} // namespace
 
 RemoteStore::RemoteStore(std::shared_ptr<remote::ConnectionPool> pool, KeyView name,
                          std::chrono::milliseconds lockLease)
     : pool_(std::move(pool))
 {
-    const std::string base = "korvo:{" + HexOf(Bytes(name)) + "}:";
+    const std::string base = "korvo:{" + Hex(Bytes(name)) + "}:";
     keys_[0] = base + "idx";
     keys_[1] = base + "data";
     keys_[2] = base + "counts";
@@ -350,83 +112,63 @@ RemoteStore::RemoteStore(std::shared_ptr<remote::ConnectionPool> pool, KeyView n
     lock_ = std::make_shared<RemoteLock>(pool_, base + "lock", lockLease);
 }
 
-remote::Status RemoteStore::Call(std::string_view function, std::initializer_list<std::string_view> arguments,
-                                 remote::Reply& reply) noexcept
+template <class Decode>
+HRESULT RemoteStore::Call(std::string_view function, std::span<const Argument> arguments, Decode&& decode) noexcept
 {
-    const std::string_view keys[] = {keys_[0], keys_[1], keys_[2], keys_[3]};
-    return CallStoreFunction(*pool_, function, keys,
-                             std::span<const std::string_view>(arguments.begin(), arguments.size()), reply);
+    return Guarded([&]() -> HRESULT {
+        const CompareMode mode = ProcessCompareMode();
+        std::vector<std::string> made(arguments.size());
+        std::vector<std::string_view> encoded(arguments.size());
+        for (std::size_t i = 0; i < arguments.size(); ++i) {
+            if (const HRESULT refused = arguments[i].Encode(mode, made[i], encoded[i]); FAILED(refused)) {
+                return refused;
+            }
+        }
+        const std::string_view keys[] = {keys_[0], keys_[1], keys_[2], keys_[3]};
+        remote::Reply reply;
+        const auto status = CallStoreFunction(*pool_, function, keys, encoded, reply);
+        if (const HRESULT failed = CallOutcome(status, reply); FAILED(failed)) {
+            return failed;
+        }
+        return decode(reply);
+    });
+}
+
+template <class Decode>
+HRESULT RemoteStore::Call(std::string_view function, std::initializer_list<Argument> arguments,
+                          Decode&& decode) noexcept
+{
+    return Call(function, std::span<const Argument>(arguments.begin(), arguments.size()), decode);
+}
+
+HRESULT RemoteStore::Call(std::string_view function, std::initializer_list<Argument> arguments) noexcept
+{
+    return Call(function, arguments, NoResult);
 }
 
 HRESULT RemoteStore::GetItem(KeyView key, VARIANT& result) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        const CompareMode mode = ProcessCompareMode();
-        remote::Reply reply;
-        const auto status = Call("get", {ModeArgument(mode), SortKey(key, mode)}, reply);
-        if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
-            return failed;
-        }
+    return Call("get", {Argument::Mode(), Argument::SortKeyOf(key)}, [&](const remote::Reply& reply) {
         VariantInit(&result);
-        if (reply.type != remote::ReplyType::kBulkString) {
-            return S_OK;
-        }
-        std::vector<EntryView> entries;
-        if (!SplitEntries(reply.text, entries) || entries.empty()) {
-            return persist::kInvalidData;
-        }
-        if (entries.size() == 1) {
-            return DecodeValue(entries.front().value, result);
-        }
-        return MakeArray(result, entries.size(), [&](VARIANT* elements) -> HRESULT {
-            for (std::size_t i = 0; i < entries.size(); ++i) {
-                if (const HRESULT decoded = DecodeValue(entries[i].value, elements[i]); FAILED(decoded)) {
-                    return decoded;
-                }
-            }
-            return S_OK;
-        });
+        return reply.type == remote::ReplyType::kBulkString ? DecodeGroup(reply.text, result) : S_OK;
     });
 }
 
 HRESULT RemoteStore::PutItem(KeyView key, const VARIANT& value) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        std::string valuePart;
-        if (const HRESULT encoded = ValuePart(value, valuePart); FAILED(encoded)) {
-            return encoded;
-        }
-        const CompareMode mode = ProcessCompareMode();
-        remote::Reply reply;
-        const auto status = Call("put", {ModeArgument(mode), SortKey(key, mode), KeyPart(key), valuePart}, reply);
-        return Outcome(status, reply);
-    });
+    return Call("put",
+                {Argument::Mode(), Argument::SortKeyOf(key), Argument::KeyPartOf(key), Argument::ValueOf(value)});
 }
 
 HRESULT RemoteStore::Add(KeyView key, const VARIANT& item, bool uniqueKeys) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        std::string valuePart;
-        if (const HRESULT encoded = ValuePart(item, valuePart); FAILED(encoded)) {
-            return encoded;
-        }
-        const CompareMode mode = ProcessCompareMode();
-        remote::Reply reply;
-        const auto status = Call(
-            "add", {ModeArgument(mode), SortKey(key, mode), uniqueKeys ? "1" : "0", KeyPart(key), valuePart}, reply);
-        return Outcome(status, reply);
-    });
+    return Call("add", {Argument::Mode(), Argument::SortKeyOf(key), uniqueKeys ? "1" : "0", Argument::KeyPartOf(key),
+                        Argument::ValueOf(item)});
 }
 
 HRESULT RemoteStore::Count(KeyView key, LONG& count) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        const CompareMode mode = ProcessCompareMode();
-        remote::Reply reply;
-        const auto status = Call("count", {ModeArgument(mode), SortKey(key, mode)}, reply);
-        if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
-            return failed;
-        }
+    return Call("count", {Argument::Mode(), Argument::SortKeyOf(key)}, [&](const remote::Reply& reply) {
         count = static_cast<LONG>(reply.integer);
         return S_OK;
     });
@@ -442,153 +184,86 @@ HRESULT RemoteStore::Exists(KeyView key, bool& exists) noexcept
 
 HRESULT RemoteStore::Remove(KeyView key) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        const CompareMode mode = ProcessCompareMode();
-        remote::Reply reply;
-        const auto status = Call("remove", {ModeArgument(mode), SortKey(key, mode)}, reply);
-        return Outcome(status, reply);
+    return Call("remove", {Argument::Mode(), Argument::SortKeyOf(key)});
+}
+
+// `which` of the totals: 0 the items, 1 the keys.
+HRESULT RemoteStore::Totals(std::size_t which, LONG& count) noexcept
+{
+    return Call("totals", {Argument::Mode()}, [&](const remote::Reply& reply) {
+        count = reply.elements.size() == 2 ? static_cast<LONG>(reply.elements[which].integer) : 0;
+        return S_OK;
     });
 }
 
 HRESULT RemoteStore::ItemsCount(LONG& count) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        remote::Reply reply;
-        const auto status = Call("totals", {ModeArgument(ProcessCompareMode())}, reply);
-        if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
-            return failed;
-        }
-        count = reply.elements.size() == 2 ? static_cast<LONG>(reply.elements[0].integer) : 0;
-        return S_OK;
-    });
+    return Totals(0, count);
 }
 
 HRESULT RemoteStore::KeysCount(LONG& count) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        remote::Reply reply;
-        const auto status = Call("totals", {ModeArgument(ProcessCompareMode())}, reply);
-        if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
-            return failed;
-        }
-        count = reply.elements.size() == 2 ? static_cast<LONG>(reply.elements[1].integer) : 0;
-        return S_OK;
-    });
+    return Totals(1, count);
 }
 
 HRESULT RemoteStore::Entries(StoreRead& read) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        remote::Reply reply;
-        const auto status = Call("all", {ModeArgument(ProcessCompareMode())}, reply);
-        if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
-            return failed;
-        }
-        if (reply.elements.empty() || reply.elements.size() % 2 != 1) {
-            return persist::kInvalidData;
-        }
-        read.version = std::move(reply.elements.front().text);
-        read.groups.clear();
-        read.entries.clear();
-        for (std::size_t at = 1; at < reply.elements.size(); at += 2) {
-            read.groups.push_back({std::move(reply.elements[at].text), std::move(reply.elements[at + 1].text), 0, 0});
-        }
-        // The views point into the groups' text, which no longer moves.
-        for (auto& group : read.groups) {
-            group.first = read.entries.size();
-            if (!SplitEntries(group.entries, read.entries) || read.entries.size() == group.first) {
-                return persist::kInvalidData;
-            }
-            group.count = read.entries.size() - group.first;
-        }
-        return S_OK;
-    });
+    return Call("all", {Argument::Mode()}, [&](remote::Reply& reply) { return DecodeStoreRead(reply, read); });
 }
 
 HRESULT RemoteStore::Items(VARIANT& result) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        StoreRead read;
-        if (const HRESULT failed = Entries(read); FAILED(failed)) {
-            return failed;
-        }
-        return MakeArray(result, read.entries.size(), [&](VARIANT* elements) -> HRESULT {
-            for (std::size_t i = 0; i < read.entries.size(); ++i) {
-                if (const HRESULT decoded = DecodeValue(read.entries[i].value, elements[i]); FAILED(decoded)) {
-                    return decoded;
-                }
-            }
-            return S_OK;
-        });
-    });
+    StoreRead read;
+    if (const HRESULT failed = Entries(read); FAILED(failed)) {
+        return failed;
+    }
+    return DecodeValues(read.entries, result);
 }
 
 HRESULT RemoteStore::Keys(VARIANT& result) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        StoreRead read;
-        if (const HRESULT failed = Entries(read); FAILED(failed)) {
-            return failed;
-        }
-        return MakeArray(result, read.groups.size(), [&](VARIANT* elements) -> HRESULT {
-            for (std::size_t i = 0; i < read.groups.size(); ++i) {
-                // Each group as the text of its earliest entry, as locally.
-                const KeyView key = read.entries[read.groups[i].first].key;
-                BSTR text = UniqueBstr::CopyOf(key.data(), static_cast<UINT>(key.size())).release();
-                if (text == nullptr) {
-                    return E_FAIL;
-                }
-                V_VT(&elements[i]) = VT_BSTR;
-                V_BSTR(&elements[i]) = text;
-            }
-            return S_OK;
-        });
-    });
+    StoreRead read;
+    if (const HRESULT failed = Entries(read); FAILED(failed)) {
+        return failed;
+    }
+    return KeyArray(read, result);
 }
 
 HRESULT RemoteStore::RenameKey(KeyView key, KeyView newKey) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        const CompareMode mode = ProcessCompareMode();
-        remote::Reply reply;
-        const auto status = Call(
-            "rename", {ModeArgument(mode), SortKey(key, mode), SortKey(newKey, mode), KeyPart(newKey)}, reply);
-        return Outcome(status, reply);
-    });
+    return Call("rename",
+                {Argument::Mode(), Argument::SortKeyOf(key), Argument::SortKeyOf(newKey), Argument::KeyPartOf(newKey)});
 }
 
 HRESULT RemoteStore::RemoveAll(persist::KeyFilter& filter) noexcept
 {
+    if (!filter.active()) {
+        return Call("clear", {Argument::Mode()});
+    }
     return Guarded([&]() -> HRESULT {
-        remote::Reply reply;
-        if (!filter.active()) {
-            return Outcome(Call("clear", {ModeArgument(ProcessCompareMode())}, reply), reply);
-        }
         // The pattern runs here, on a read of the store; the removal applies only to the
         // version that was read, and another writer in between makes the whole call again.
         for (int attempt = 0; attempt < kRemoveAllAttempts; ++attempt) {
             StoreRead read;
+            std::vector<std::string> rewritten;
             if (const HRESULT failed = Entries(read); FAILED(failed)) {
                 return failed;
             }
-            std::vector<std::string> rewritten;
             if (const HRESULT tested = KeptEntries(read, filter, rewritten); FAILED(tested)) {
                 return tested;
             }
             if (rewritten.empty()) {
                 return S_OK;
             }
-            std::vector<std::string_view> arguments{ModeArgument(ProcessCompareMode()), read.version};
-            arguments.insert(arguments.end(), rewritten.begin(), rewritten.end());
-            const std::string_view keys[] = {keys_[0], keys_[1], keys_[2], keys_[3]};
-            const auto status = CallStoreFunction(*pool_, "replace", keys, arguments, reply);
-            if (status.ok() && reply.IsError() && reply.text.starts_with("KORVO_RETRY")) {
-                continue;
+            std::vector<Argument> arguments{Argument::Mode(), std::string_view(read.version)};
+            for (const std::string& piece : rewritten) {
+                arguments.push_back(std::string_view(piece));
             }
-            return Outcome(status, reply);
+            if (const HRESULT replaced = Call("replace", arguments, NoResult); replaced != kRemoteBusy) {
+                return replaced;
+            }
         }
-        ReportErrorText("The remote store kept changing while RemoveAll read it; nothing was removed.");
-        return kRemoteBusy;
+        return ReportError(KORVO_MSG_REMOTE_KEPT_CHANGING, kRemoteBusy);
     });
 }
 
@@ -621,73 +296,53 @@ HRESULT RemoteStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFi
 
 HRESULT RemoteStore::AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        const CompareMode mode = ProcessCompareMode();
-        // Sort key and entry of each record, all added by one call.
-        std::vector<std::string> pieces;
-        pieces.reserve(records.size() * 2);
-        for (const persist::Record& record : records) {
-            std::string entry = KeyPart(record.key);
-            if (const HRESULT encoded = ValuePart(*record.value.get(), entry); FAILED(encoded)) {
-                return encoded;
-            }
-            pieces.push_back(SortKey(record.key, mode));
-            pieces.push_back(std::move(entry));
-        }
-        if (pieces.empty()) {
-            return S_OK;
-        }
-        std::vector<std::string_view> arguments{ModeArgument(mode), uniqueKeys ? "1" : "0"};
-        arguments.insert(arguments.end(), pieces.begin(), pieces.end());
-        const std::string_view keys[] = {keys_[0], keys_[1], keys_[2], keys_[3]};
-        remote::Reply reply;
-        const auto status = CallStoreFunction(*pool_, "add_many", keys, arguments, reply);
-        if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
-            return failed;
-        }
-        // As locally: a refused record is dropped, and the load goes on and succeeds.
-        if (reply.integer > 0) {
-            ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
-        }
+    if (records.empty()) {
         return S_OK;
+    }
+    return Guarded([&]() -> HRESULT {
+        // Sort key and entry of each record, all added by one call.
+        std::vector<Argument> arguments{Argument::Mode(), uniqueKeys ? "1" : "0"};
+        arguments.reserve(2 + records.size() * 2);
+        for (const persist::Record& record : records) {
+            arguments.push_back(Argument::SortKeyOf(record.key));
+            arguments.push_back(Argument::EntryOf(record.key, *record.value.get()));
+        }
+        return Call("add_many", arguments, [](const remote::Reply& reply) {
+            // As locally: a refused record is dropped, and the load goes on and succeeds.
+            if (reply.integer > 0) {
+                ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
+            }
+            return S_OK;
+        });
     });
 }
 
 HRESULT RemoteStore::Snapshot(VariantBlock& block) noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        VARIANT items;
-        VariantInit(&items);
-        if (const HRESULT read = Items(items); FAILED(read)) {
-            return read;
+    StoreRead read;
+    if (const HRESULT failed = Entries(read); FAILED(failed)) {
+        return failed;
+    }
+    if (FAILED(block.Reserve(read.entries.size()))) {
+        return E_OUTOFMEMORY;
+    }
+    for (const EntryView& entry : read.entries) {
+        UniqueVariant value;
+        if (const HRESULT decoded = DecodeValue(entry.value, *value.get()); FAILED(decoded)) {
+            block.Clear();
+            return decoded;
         }
-        UniqueVariant owned;
-        *owned.get() = items;
-        const SafeArrayDataAccess access(V_ARRAY(&items));
-        if (FAILED(access.result())) {
+        if (FAILED(block.Append(*value.get()))) {
+            block.Clear();
             return E_FAIL;
         }
-        const auto count = static_cast<std::size_t>(V_ARRAY(&items)->rgsabound[0].cElements);
-        if (FAILED(block.Reserve(count))) {
-            return E_OUTOFMEMORY;
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            if (FAILED(block.Append(access.data<VARIANT>()[i]))) {
-                block.Clear();
-                return E_FAIL;
-            }
-        }
-        return S_OK;
-    });
+    }
+    return S_OK;
 }
 
 HRESULT RemoteStore::Destroy() noexcept
 {
-    return Guarded([&]() -> HRESULT {
-        remote::Reply reply;
-        const auto status = Call("destroy", {}, reply);
-        return Outcome(status, reply);
-    });
+    return Call("destroy", {});
 }
 
 HRESULT RemoteStore::Probe() noexcept
@@ -699,60 +354,8 @@ HRESULT RemoteStore::Probe() noexcept
         }
         std::vector<remote::Reply> replies;
         const auto status = pool_->Execute(request, replies);
-        return Outcome(status, status.ok() ? replies.front() : remote::Reply{});
+        return CallOutcome(status, status.ok() ? replies.front() : remote::Reply{});
     });
-}
-
-RemoteLock::RemoteLock(std::shared_ptr<remote::ConnectionPool> pool, std::string key, std::chrono::milliseconds lease)
-    : pool_(std::move(pool)), key_(std::move(key)), lease_(std::to_string(lease.count())), token_(RandomToken())
-{}
-
-HRESULT RemoteLock::Take(DWORD timeOut) noexcept
-{
-    try {
-        remote::Request request;
-        if (FAILED(request.Add({"SET", key_, token_, "NX", "PX", lease_}))) {
-            return E_OUTOFMEMORY;
-        }
-        const auto start = std::chrono::steady_clock::now();
-        auto pause = std::chrono::milliseconds(1);
-        for (;;) {
-            std::vector<remote::Reply> replies;
-            const auto status = pool_->Execute(request, replies);
-            if (!status.ok() || replies.front().IsError()) {
-                return Outcome(status, status.ok() ? replies.front() : remote::Reply{});
-            }
-            if (replies.front().type == remote::ReplyType::kSimpleString) {
-                return S_OK;
-            }
-            const auto waited = std::chrono::steady_clock::now() - start;
-            if (timeOut != INFINITE && waited >= std::chrono::milliseconds(timeOut)) {
-                return kLockTimedOut;
-            }
-            auto sleep = pause;
-            if (timeOut != INFINITE) {
-                const auto left = std::chrono::milliseconds(timeOut) -
-                                  std::chrono::duration_cast<std::chrono::milliseconds>(waited);
-                sleep = std::min(sleep, std::max(left, std::chrono::milliseconds(1)));
-            }
-            std::this_thread::sleep_for(sleep);
-            pause = std::min(pause * 2, std::chrono::milliseconds(50));
-        }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-}
-
-HRESULT RemoteLock::Free() noexcept
-{
-    const std::string_view keys[] = {key_};
-    const std::string_view arguments[] = {token_};
-    remote::Reply reply;
-    const auto status = CallStoreFunction(*pool_, "unlock", keys, arguments, reply);
-    if (const HRESULT failed = Outcome(status, reply); FAILED(failed)) {
-        return failed;
-    }
-    return reply.integer == 1 ? S_OK : kLockAlreadyFree;
 }
 
 } // namespace korvo

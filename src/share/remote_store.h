@@ -8,34 +8,25 @@
 // A failure to reach the server returns its socket code within the configured time-outs,
 // with the description in the error record; a refusal of the server returns E_FAIL with the
 // server's text. Nothing falls back to a local store.
+//
+// This class adapts the members' operations to the calls: the entries' bytes are
+// share/remote_entry_codec's, the functions share/lua/remote_library.lua, the lock
+// share/remote_lock's.
 #pragma once
 
-#include <atomic>
 #include <chrono>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "remote/connection_pool.h"
+#include "share/remote_entry_codec.h"
+#include "share/remote_lock.h"
+#include "share/remote_results.h"
 #include "share/store_backend.h"
 
 namespace korvo {
-// Calls function korvo_1_<function> of the library with its keys and arguments; loads the
-// library when the server does not know it (first use, or a restarted server) and calls again,
-// which is safe because an unknown function ran nothing. Refusals come back as error replies.
-remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view function,
-                                 std::span<const std::string_view> keys, std::span<const std::string_view> arguments,
-                                 remote::Reply& reply) noexcept;
-} // namespace korvo
-
-namespace korvo {
-
-// ERROR_INVALID_STATE as an HRESULT: the remote store keeps its keys in the other compare mode.
-inline constexpr HRESULT kRemoteModeMismatch = static_cast<HRESULT>(0x8007139Fu);
-// DISP_E_TYPEMISMATCH: a value that cannot be stored on a server.
-inline constexpr HRESULT kRemoteValueRefused = static_cast<HRESULT>(0x80020005u);
-// HRESULT_FROM_WIN32(ERROR_BUSY): a RemoveAll with a pattern lost every race against other
-// writers of the store and removed nothing.
-inline constexpr HRESULT kRemoteBusy = static_cast<HRESULT>(0x800700AAu);
 
 class RemoteStore final : public StoreBackend {
 public:
@@ -64,32 +55,23 @@ public:
     // One PING: whether the server answers now, as Connect asks it.
     HRESULT Probe() noexcept;
 
-    // The store as one read saw it: its version, its groups in key order, their entries.
-    struct StoreRead;
-
 private:
-    remote::Status Call(std::string_view function, std::initializer_list<std::string_view> arguments,
-                        remote::Reply& reply) noexcept;
-    HRESULT Entries(StoreRead& read) noexcept;
+    using Argument = remote_entry::Argument;
+
+    // Calls the store function with the arguments, encoded in the compare mode read once at
+    // its start; `decode(reply)` then makes the member's result of a reply that is no
+    // refusal. Every failure comes back as its HRESULT, with its error record.
+    template <class Decode>
+    HRESULT Call(std::string_view function, std::span<const Argument> arguments, Decode&& decode) noexcept;
+    template <class Decode>
+    HRESULT Call(std::string_view function, std::initializer_list<Argument> arguments, Decode&& decode) noexcept;
+    HRESULT Call(std::string_view function, std::initializer_list<Argument> arguments) noexcept;
+    HRESULT Totals(std::size_t which, LONG& count) noexcept;
+    HRESULT Entries(remote_entry::StoreRead& read) noexcept;
 
     std::shared_ptr<remote::ConnectionPool> pool_;
     std::string keys_[4]; // idx, data, counts, meta
     std::shared_ptr<StoreLock> lock_;
-};
-
-// The lease lock of a remote store. A process takes it with a token of its own, so only that
-// process frees it; a holder that dies frees it when its lease runs out.
-class RemoteLock final : public StoreLock {
-public:
-    RemoteLock(std::shared_ptr<remote::ConnectionPool> pool, std::string key, std::chrono::milliseconds lease);
-    HRESULT Take(DWORD timeOut) noexcept override;
-    HRESULT Free() noexcept override;
-
-private:
-    std::shared_ptr<remote::ConnectionPool> pool_;
-    const std::string key_;
-    const std::string lease_;
-    const std::string token_;
 };
 
 } // namespace korvo

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "errors/identifiers.h"
 #include "member_calls.h"
 #include "members/items.h"
 #include "members/sharing.h"
@@ -104,6 +105,10 @@ TEST(RemoteFailure, AServerRefusalCarriesItsText)
     EXPECT_EQ(AddTo(object, u"k", 1), E_FAIL);
     const ErrorRecord record = TakeErrorRecord();
     EXPECT_NE(record.description.find(u"OOM"), std::u16string::npos);
+    // Made as a local failure's record is: the message table's text, the interface, the source.
+    EXPECT_EQ(record.description.rfind(u"The store server refused the call: OOM", 0), 0u);
+    EXPECT_EQ(record.source, u"Korvo.Dictionary");
+    EXPECT_TRUE(IsEqualGUID(record.guid, kIidIDictionary));
 }
 
 TEST(RemoteFailure, AKilledServerFailsCallsUntilItIsBack)

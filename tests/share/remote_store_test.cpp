@@ -386,7 +386,7 @@ TEST_F(RemoteStoreTest, RefusesWhatCannotTravelAndAnotherCompareMode)
     counted.AddRef();
     EXPECT_EQ(members::Add(object, Bstr(u"o"), byObject.get()), kRemoteValueRefused);
     EXPECT_EQ(members::PutItem(object, Bstr(u"k"), byObject.get()), kRemoteValueRefused);
-    EXPECT_TRUE(TakeErrorRecord().present);
+    EXPECT_EQ(TakeErrorRecord().description, u"An object, array or record cannot be kept in a remote store.");
 
     SetProcessCompareMode(CompareMode::Text);
     Var item(2);
