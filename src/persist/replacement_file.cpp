@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "platform/hresult_from_exception.h"
 #include "platform/win32_error.h"
 
 namespace korvo::persist {
@@ -88,7 +89,7 @@ void ReplacementFile::Discard() noexcept
 
 HRESULT ReplacementFile::Create(BSTR target) noexcept
 {
-    try {
+    const auto body = [&]() -> HRESULT {
         targetPath_.assign(target == nullptr ? OLESTR("") : target);
         bool replaceable = true;
         if (const HRESULT checked = CheckTarget(targetPath_, replaceable); FAILED(checked)) {
@@ -119,9 +120,8 @@ HRESULT ReplacementFile::Create(BSTR target) noexcept
         temporaryPath_.clear();
         inPlace_ = true;
         return OpenForWriting(targetPath_, CREATE_ALWAYS, file_);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    };
+    return CallReturningHresult(body, E_OUTOFMEMORY);
 }
 
 void ReplacementFile::Write(std::span<const std::byte> bytes) noexcept

@@ -7,9 +7,8 @@
 
 namespace korvo::persist {
 
-// ERROR_INVALID_DATA as an HRESULT: a file that is not a dictionary file, or a record the
-// writer never produces.
-inline constexpr HRESULT kInvalidData = static_cast<HRESULT>(0x8007000D);
+// Still named here for the callers that say persist::kInvalidData.
+using hresult::kInvalidData;
 
 // Bytes of fixed payload for a tag the writer produces (0 for the tags without payload), or
 // -1 for a string, whose payload is length-counted, and for a tag the writer never produces.

@@ -1,9 +1,9 @@
 #include "remote/reply_parser.h"
 
+#include "platform/hresult_from_exception.h"
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <new>
 #include <utility>
 
 namespace korvo::remote {
@@ -29,7 +29,7 @@ ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
 {
     if (stage_ == Stage::kFailed)
         return failure_;
-    try {
+    const auto body = [&]() -> ParseStatus {
         while (!input.empty()) {
             Step step = Step::kContinue;
             switch (stage_) {
@@ -51,10 +51,11 @@ ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
                 return failure_;
         }
         return ParseStatus::kNeedMore;
-    } catch (const std::bad_alloc&) {
+    };
+    return CallTranslatingExceptions(body, [this](HRESULT) noexcept {
         Fail("out of memory for the reply", ParseStatus::kOutOfMemory);
         return failure_;
-    }
+    });
 }
 
 Reply ReplyParser::TakeReply() noexcept
