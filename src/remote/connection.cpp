@@ -1,8 +1,9 @@
 #include "remote/connection.h"
 
+#include <utility>
+
 #include "platform/failure_trace.h"
 #include "platform/hresult_from_exception.h"
-#include <utility>
 
 namespace korvo::remote {
 namespace {

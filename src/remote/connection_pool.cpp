@@ -1,9 +1,10 @@
 #include "remote/connection_pool.h"
 
-#include "platform/failure_trace.h"
-#include "platform/hresult_from_exception.h"
 #include <string>
 #include <utility>
+
+#include "platform/failure_trace.h"
+#include "platform/hresult_from_exception.h"
 
 namespace korvo::remote {
 

@@ -1,10 +1,11 @@
 #include "remote/reply_parser.h"
 
-#include "platform/hresult_from_exception.h"
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <utility>
+
+#include "platform/hresult_from_exception.h"
 
 namespace korvo::remote {
 namespace {
