@@ -3,7 +3,7 @@
 // or, on Windows, HKLM\SOFTWARE\Korvo\Dictionary has the REG_DWORD FailureTrace = 1; read
 // once, on the first traced failure. When on, each failing HRESULT of a traced expression
 // leaves one line through OutputDebugStringW (a debugger, DebugView, Wine's
-// WINEDEBUG=+debugstr; standard error on posix):
+// WINEDEBUG=+debugstr or, up to Wine 8, warn+seh; standard error on posix):
 //
 //   Korvod: src/remote/connection.cpp:33 ConnectTcp(...) -> 0x8007274D (thread 4711)
 //

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/hresult_from_exception.h"
+#include "platform/hresults.h"
 #include "platform/process_liveness.h"
 #include "platform/win32_error.h"
 
@@ -34,7 +35,7 @@ HRESULT FromWaitResult(DWORD waited) noexcept
     case WAIT_OBJECT_0:
         return S_OK;
     case WAIT_TIMEOUT:
-        return HresultFromWin32Code(ERROR_SEM_TIMEOUT);
+        return hresult::kLockTimedOut;
     case WAIT_FAILED:
         return MappedLastError();
     default:

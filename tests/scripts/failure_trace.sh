@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The failure trace of Korvod.dll in a script host under Wine. A Connect of a name whose
 # prefix goes to a loopback port where nothing listens fails with the refused connection; with
-# the trace switched on, by KORVO_TRACE=1 or by the machine value FailureTrace, Wine's debugstr
-# channel shows where the failure began (the connection's connect) and where it left the
+# the trace switched on, by KORVO_TRACE=1 or by the machine value FailureTrace, Wine's channel
+# of OutputDebugString (debugstr; seh's warnings up to Wine 8) shows where the failure began (the connection's connect) and where it left the
 # Dictionary object, each with file, line and HRESULT. Switched off, it shows no trace line.
 #
 #   failure_trace.sh [--arch x64|x86] --dll <Korvod.dll>
@@ -54,9 +54,10 @@ d.Connect "farm:traced"
 WScript.Echo "connect: " & Hex(Err.Number)
 VBS
 
-# Runs the script with WINEDEBUG=+debugstr and the extra environment given; prints its output.
+# Runs the script with the debug-string channel on and the extra environment given; prints its
+# output.
 run() {
-  env "$@" WINEDEBUG=+debugstr KORVO_REMOTE_STORES="$(windows_path "$work/stores.ini")" \
+  env "$@" WINEDEBUG=+debugstr,warn+seh KORVO_REMOTE_STORES="$(windows_path "$work/stores.ini")" \
     timeout 120 "$wine64" "$host" //nologo "$(windows_path "$work/connect.vbs")" </dev/null 2>&1 | tr -d '\r'
 }
 
