@@ -1,5 +1,4 @@
-// The identities of the type library, the class and its interface, and the system's own
-// failure code. The registry entries and the error records are built from these; a test
+// The identities of the type library, the class and its interface. The registry entries and the error records are built from these; a test
 // checks them against the uuid attributes of the interface definition.
 #pragma once
 
@@ -13,13 +12,5 @@ inline constexpr GUID kIidIDictionary = {0x66A1EE46, 0xA909, 0x48F9, {0x95, 0x79
 
 inline constexpr const OLECHAR* kProgId = OLESTR("Korvo.Dictionary");
 inline constexpr const OLECHAR* kClassDescription = OLESTR("ASP/VBS KorvoDictionary Class");
-
-// The system's own code for a regular-expression component that cannot be prepared.
-inline constexpr HRESULT kPatternUnavailable = static_cast<HRESULT>(0x80040100);
-
-// ERROR_INVALID_DATA as an HRESULT: what Load gives for a file that is not a dictionary file
-// or a key its pattern cannot be tested against, and RemoveAll and Save for a pattern the
-// engine cannot use.
-inline constexpr HRESULT kInvalidPattern = static_cast<HRESULT>(0x8007000D);
 
 } // namespace korvo

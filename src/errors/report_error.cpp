@@ -6,6 +6,7 @@
 #include "errors/identifiers.h"
 #include "errors/message_text.h"
 #include "platform/com_ptr.h"
+#include "platform/hresults.h"
 #include "platform/unique_co_task_string.h"
 
 namespace korvo {
@@ -127,13 +128,13 @@ HRESULT ReportUnusablePattern(std::basic_string_view<OLECHAR> pattern, PatternFa
     }
     append(reason);
     SetRecord(kIidIDictionary, kProgId, text.data());
-    return kInvalidPattern;
+    return hresult::kInvalidData;
 }
 
 HRESULT ReportPatternUnavailable() noexcept
 {
     ReportErrorText(KORVO_TEXT_REGEXP_UNAVAILABLE);
-    return kPatternUnavailable;
+    return hresult::kPatternUnavailable;
 }
 
 } // namespace korvo

@@ -38,7 +38,7 @@ HRESULT LoadRecords(FileReader& file, KeyFilter& filter, ObjectState& object, St
             case KeyTestResult::NoMatch:
                 continue;
             case KeyTestResult::Failed:
-                result = persist::kInvalidData;
+                result = hresult::kInvalidData;
                 break;
             case KeyTestResult::Match:
                 if (++used < kRecordsPerBatch) {

@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 
+#include "platform/hresult_from_exception.h"
+#include "platform/hresults.h"
 #include "platform/win32_error.h"
 
 namespace korvo::persist {
@@ -14,15 +16,11 @@ namespace {
 constexpr std::size_t kBufferBytes = 64 * 1024;
 // Text is read in pieces of this many code units, so memory follows the bytes read.
 constexpr std::size_t kTextChunkUnits = 32 * 1024;
-constexpr HRESULT kReadFault = static_cast<HRESULT>(0x8007001E);
 
 std::unique_ptr<std::byte[]> MakeBuffer() noexcept
 {
-    try {
-        return std::make_unique_for_overwrite<std::byte[]>(kBufferBytes);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return CallTranslatingExceptions([] { return std::make_unique_for_overwrite<std::byte[]>(kBufferBytes); },
+                                     [](HRESULT) noexcept { return nullptr; });
 }
 
 HRESULT OpenFile(BSTR fileName, UniqueHandle& file) noexcept
@@ -47,10 +45,12 @@ HRESULT FileReader::Open(BSTR fileName) noexcept
 
 HRESULT FileReader::OpenMemory(std::span<const std::byte> bytes) noexcept
 {
-    try {
-        buffer_ = std::make_unique_for_overwrite<std::byte[]>(bytes.size());
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    if (const HRESULT made = CallReturningHresult([&] {
+            buffer_ = std::make_unique_for_overwrite<std::byte[]>(bytes.size());
+            return S_OK;
+        });
+        FAILED(made)) {
+        return made;
     }
     if (!bytes.empty()) {
         std::memcpy(buffer_.get(), bytes.data(), bytes.size());
@@ -64,14 +64,14 @@ HRESULT FileReader::OpenMemory(std::span<const std::byte> bytes) noexcept
 HRESULT FileReader::Fill() noexcept
 {
     if (inMemory_) {
-        return kEndOfFile;
+        return hresult::kEndOfFile;
     }
     DWORD received = 0;
     if (!ReadFile(file_.get(), buffer_.get(), static_cast<DWORD>(kBufferBytes), &received, nullptr))
-        return FailureFromLastError(kReadFault);
+        return FailureFromLastError(hresult::kReadFault);
     begin_ = 0;
     end_ = received;
-    return received == 0 ? kEndOfFile : S_OK;
+    return received == 0 ? hresult::kEndOfFile : S_OK;
 }
 
 HRESULT FileReader::ReadAcrossFills(void* bytes, std::size_t count) noexcept
@@ -93,7 +93,7 @@ HRESULT FileReader::ReadAcrossFills(void* bytes, std::size_t count) noexcept
 
 HRESULT FileReader::ReadText(std::uint32_t units, std::basic_string<OLECHAR>& text) noexcept
 {
-    try {
+    const auto body = [&]() -> HRESULT {
         // A text the buffer already holds is copied in one piece.
         const std::uint64_t bytes = std::uint64_t{units} * sizeof(OLECHAR);
         if (bytes <= end_ - begin_) {
@@ -115,9 +115,9 @@ HRESULT FileReader::ReadText(std::uint32_t units, std::basic_string<OLECHAR>& te
             remaining -= piece;
         }
         return S_OK;
-    } catch (...) {
-        return kTextNotAllocated; // bad_alloc, or a length the string type cannot hold
-    }
+    };
+    // bad_alloc, or a length the string type cannot hold.
+    return CallReturningHresult(body, hresult::kTextNotAllocated);
 }
 
 } // namespace korvo::persist

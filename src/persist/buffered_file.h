@@ -10,15 +10,11 @@
 #include <span>
 #include <string>
 
+#include "platform/hresults.h"
 #include "platform/platform.h"
 #include "platform/unique_handle.h"
 
 namespace korvo::persist {
-
-// ERROR_HANDLE_EOF as an HRESULT: a field that the file ends inside.
-inline constexpr HRESULT kEndOfFile = static_cast<HRESULT>(0x80070026);
-// ERROR_NOT_ENOUGH_MEMORY as an HRESULT: a key or string read from the file cannot be held.
-inline constexpr HRESULT kTextNotAllocated = static_cast<HRESULT>(0x80070008);
 
 class FileReader {
 public:

@@ -1,6 +1,6 @@
 #include "persist/key_filter.h"
 
-#include "errors/identifiers.h"
+#include "platform/hresults.h"
 
 namespace korvo::persist {
 
@@ -11,7 +11,7 @@ HRESULT KeyFilter::Prepare(BSTR pattern) noexcept
         return S_OK;
     }
     if (FAILED(PrepareKeyPattern(text_, pattern_))) {
-        return kPatternUnavailable;
+        return hresult::kPatternUnavailable;
     }
     compiles_ = pattern_->Test(KeyView()) != KeyTestResult::Failed;
     return S_OK;

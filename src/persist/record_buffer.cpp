@@ -1,4 +1,5 @@
 #include "persist/record_buffer.h"
+#include "platform/hresult_from_exception.h"
 
 #include <algorithm>
 #include <new>
@@ -16,10 +17,12 @@ bool RecordBuffer::Grow(std::size_t needed) noexcept
 {
     const std::size_t capacity = std::max({needed, capacity_ * 2, std::size_t{64 * 1024}});
     std::unique_ptr<std::byte[]> grown;
-    try {
-        grown = std::make_unique_for_overwrite<std::byte[]>(capacity);
-    } catch (const std::bad_alloc&) {
-        status_ = E_OUTOFMEMORY;
+    if (const HRESULT made = CallReturningHresult([&] {
+            grown = std::make_unique_for_overwrite<std::byte[]>(capacity);
+            return S_OK;
+        });
+        FAILED(made)) {
+        status_ = made;
         return false;
     }
     if (used_ > 0) {

@@ -29,7 +29,7 @@ HRESULT ReadMagic(FileReader& file) noexcept
 {
     std::array<char, kFileMagic.size()> magic{};
     if (FAILED(file.Read(magic.data(), magic.size())) || magic != kFileMagic) {
-        return kInvalidData;
+        return hresult::kInvalidData;
     }
     return S_OK;
 }

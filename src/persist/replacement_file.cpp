@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "platform/hresult_from_exception.h"
+#include "platform/hresults.h"
 #include "platform/win32_error.h"
 
 namespace korvo::persist {
@@ -13,9 +15,6 @@ using PathText = std::basic_string<OLECHAR>;
 
 // WriteFile takes at most this many bytes a call.
 constexpr std::size_t kLargestWrite = std::size_t{1} << 20;
-// A write the platform reports as done without writing anything, and with no last error,
-// is taken for a full disk.
-constexpr HRESULT kDiskFull = static_cast<HRESULT>(0x80070070);
 
 // The folder part of a path, separator included; empty for a bare file name.
 PathText FolderOf(const PathText& path)
@@ -88,7 +87,7 @@ void ReplacementFile::Discard() noexcept
 
 HRESULT ReplacementFile::Create(BSTR target) noexcept
 {
-    try {
+    const auto body = [&]() -> HRESULT {
         targetPath_.assign(target == nullptr ? OLESTR("") : target);
         bool replaceable = true;
         if (const HRESULT checked = CheckTarget(targetPath_, replaceable); FAILED(checked)) {
@@ -119,9 +118,8 @@ HRESULT ReplacementFile::Create(BSTR target) noexcept
         temporaryPath_.clear();
         inPlace_ = true;
         return OpenForWriting(targetPath_, CREATE_ALWAYS, file_);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    };
+    return CallReturningHresult(body, E_OUTOFMEMORY);
 }
 
 void ReplacementFile::Write(std::span<const std::byte> bytes) noexcept
@@ -132,7 +130,7 @@ void ReplacementFile::Write(std::span<const std::byte> bytes) noexcept
         if (!WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(piece), &written, nullptr)) {
             failure_ = FailureFromLastError(E_FAIL);
         } else if (written == 0) {
-            failure_ = FailureFromLastError(kDiskFull);
+            failure_ = FailureFromLastError(hresult::kDiskFull);
         } else {
             bytes = bytes.subspan(written);
         }

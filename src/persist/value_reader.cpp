@@ -51,7 +51,7 @@ HRESULT ReadString(FileReader& file, VARIANT& value) noexcept
         return read;
     UniqueBstr string = UniqueBstr::CopyOf(text.c_str(), length);
     if (!string)
-        return kTextNotAllocated;
+        return hresult::kTextNotAllocated;
     V_BSTR(&value) = string.release();
     V_VT(&value) = VT_BSTR;
     return S_OK;
@@ -79,7 +79,7 @@ HRESULT ReadItemValue(FileReader& file, std::uint16_t tag, VARIANT& value) noexc
         return ReadString(file, value);
     const int bytes = PayloadBytes(tag);
     if (bytes < 0)
-        return kInvalidData;
+        return hresult::kInvalidData;
     return ReadFixedPayload(file, tag, bytes, value);
 }
 

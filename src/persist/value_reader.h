@@ -7,10 +7,6 @@
 
 namespace korvo::persist {
 
-// ERROR_INVALID_DATA as an HRESULT: a file that is not a dictionary file, or a record the
-// writer never produces.
-inline constexpr HRESULT kInvalidData = static_cast<HRESULT>(0x8007000D);
-
 // Bytes of fixed payload for a tag the writer produces (0 for the tags without payload), or
 // -1 for a string, whose payload is length-counted, and for a tag the writer never produces.
 int PayloadBytes(std::uint16_t tag) noexcept;

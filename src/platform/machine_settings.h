@@ -11,6 +11,9 @@
 
 namespace korvo {
 
+// The module's own key under HKEY_LOCAL_MACHINE.
+inline constexpr const char16_t* kMachineSettingsPath = u"SOFTWARE\\Korvo\\Dictionary";
+
 struct MachineSetting {
     std::u16string name;
     bool isNumber = false; // REG_DWORD; otherwise REG_SZ or REG_EXPAND_SZ (unexpanded)
@@ -26,5 +29,9 @@ struct MachineSettingsKey {
 // The subkeys of HKEY_LOCAL_MACHINE\<path> with their values. S_OK with none when the key is
 // absent; the registry's failure otherwise.
 HRESULT ReadMachineSettingsKeys(std::u16string_view path, std::vector<MachineSettingsKey>& keys) noexcept;
+
+// The REG_DWORD value `name` of HKEY_LOCAL_MACHINE\<path>: true with `number` set when it is
+// there; false when the key or the value is absent, is not a REG_DWORD or cannot be read.
+bool ReadMachineSettingNumber(const char16_t* path, const char16_t* name, DWORD& number) noexcept;
 
 } // namespace korvo

@@ -1,6 +1,6 @@
 #include "platform/shared_record.h"
 
-#include <new>
+#include "platform/hresult_from_exception.h"
 
 namespace korvo {
 
@@ -15,13 +15,12 @@ std::unique_ptr<SharedRecord> SharedRecord::Open(const OLECHAR* name, std::size_
     if (view == nullptr) {
         return nullptr;
     }
-    try {
-        return std::make_unique<SharedRecord>(std::move(section), view);
-    } catch (const std::bad_alloc&) {
-        UnmapViewOfFile(view);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
+    auto record = CallSettingLastError([&] { return std::make_unique<SharedRecord>(std::move(section), view); },
+                                       nullptr);
+    if (!record) {
+        UnmapViewOfFile(view); // leaves the last error as it is when it succeeds
     }
+    return record;
 }
 
 } // namespace korvo

@@ -1,7 +1,9 @@
 #include "remote/connection.h"
 
-#include <new>
 #include <utility>
+
+#include "platform/failure_trace.h"
+#include "platform/hresult_from_exception.h"
 
 namespace korvo::remote {
 namespace {
@@ -21,15 +23,15 @@ std::string_view TransportFailure(HRESULT code)
 
 Status Connection::Open(const ServerSettings& settings) noexcept
 {
-    try {
+    const auto body = [&]() -> Status {
         Close();
         endpoint_ = settings.host + ":" + std::to_string(settings.port);
         operation_timeout_ = settings.operation_timeout;
         parser_ = ReplyParser(settings.limits);
         buffer_.resize(kReceiveBufferSize);
 
-        const HRESULT connected = ConnectTcp(settings.host, settings.port, DeadlineAfter(settings.connect_timeout),
-                                             socket_);
+        const HRESULT connected = KORVO_TRACED(
+            ConnectTcp(settings.host, settings.port, DeadlineAfter(settings.connect_timeout), socket_));
         if (FAILED(connected))
             return Failure(connected, connected == socket_error::kTimedOut ? "no connection within the connect time-out"
                                                                            : "cannot connect");
@@ -58,10 +60,11 @@ Status Connection::Open(const ServerSettings& settings) noexcept
         if (!status.ok())
             return status;
         return Check(replies, authenticate, select);
-    } catch (const std::bad_alloc&) {
+    };
+    return CallTranslatingExceptions(body, [this](HRESULT escaped) noexcept {
         Close();
-        return {E_OUTOFMEMORY, {}};
-    }
+        return Status{escaped, {}};
+    });
 }
 
 Status Connection::Check(const std::vector<Reply>& replies, bool authenticated, bool selected)
@@ -69,24 +72,24 @@ Status Connection::Check(const std::vector<Reply>& replies, bool authenticated, 
     std::size_t next = 0;
     if (authenticated && replies[next++].IsError()) {
         Close();
-        return {kAuthenticationFailed, replies[0].text};
+        return {KORVO_TRACED(hresult::kAuthenticationFailed), replies[0].text};
     }
     if (selected && replies[next].IsError()) {
         Close();
-        return {kDatabaseRejected, replies[next].text};
+        return {KORVO_TRACED(hresult::kDatabaseRejected), replies[next].text};
     }
     return {};
 }
 
 Status Connection::Execute(const Request& request, std::vector<Reply>& replies) noexcept
 {
-    try {
+    const auto body = [&]() -> Status {
         replies.clear();
         if (IsBroken())
             return Failure(socket_error::kNotConnected, "connection not open");
         replies.reserve(request.command_count());
         const Deadline deadline = DeadlineAfter(operation_timeout_);
-        const HRESULT sent = SendAll(socket_, request.bytes(), deadline);
+        const HRESULT sent = KORVO_TRACED(SendAll(socket_, request.bytes(), deadline));
         if (FAILED(sent))
             return Failure(sent, sent == socket_error::kTimedOut ? "request not sent within the operation time-out"
                                                                  : TransportFailure(sent));
@@ -103,11 +106,12 @@ Status Connection::Execute(const Request& request, std::vector<Reply>& replies) 
         if (buffered_begin_ != buffered_end_)
             Close();
         return {};
-    } catch (const std::bad_alloc&) {
+    };
+    return CallTranslatingExceptions(body, [&](HRESULT escaped) noexcept {
         Close();
         replies.clear();
-        return {E_OUTOFMEMORY, {}};
-    }
+        return Status{escaped, {}};
+    });
 }
 
 Status Connection::ReadReply(Deadline deadline, Reply& reply)
@@ -126,11 +130,11 @@ Status Connection::ReadReply(Deadline deadline, Reply& reply)
                 return {E_OUTOFMEMORY, {}};
             }
             if (parsed == ParseStatus::kProtocolError)
-                return Failure(kProtocolError, parser_.error());
+                return Failure(KORVO_TRACED(hresult::kInvalidData), parser_.error());
         }
         buffered_begin_ = buffered_end_ = 0;
         std::size_t received = 0;
-        const HRESULT got = ReceiveSome(socket_, buffer_, deadline, received);
+        const HRESULT got = KORVO_TRACED(ReceiveSome(socket_, buffer_, deadline, received));
         if (FAILED(got))
             return Failure(got, TransportFailure(got));
         buffered_end_ = received;
@@ -141,11 +145,12 @@ Status Connection::Failure(HRESULT code, std::string_view what)
 {
     Close();
     Status status{code, {}};
-    try {
+    const HRESULT described = CallReturningHresult([&] {
         status.text.append("server ").append(endpoint_).append(": ").append(what);
-    } catch (const std::bad_alloc&) {
+        return S_OK;
+    });
+    if (FAILED(described))
         status.text.clear();
-    }
     return status;
 }
 

@@ -1,8 +1,10 @@
 #include "remote/connection_pool.h"
 
-#include <new>
 #include <string>
 #include <utility>
+
+#include "platform/failure_trace.h"
+#include "platform/hresult_from_exception.h"
 
 namespace korvo::remote {
 
@@ -59,7 +61,7 @@ Status ConnectionPool::Execute(const Request& request, std::vector<Reply>& repli
 Status ConnectionPool::Acquire(PooledConnection& lease) noexcept
 {
     lease.Release();
-    try {
+    const auto body = [&]() -> Status {
         const Deadline deadline = DeadlineAfter(server_.operation_timeout);
         std::unique_lock lock(mutex_);
         // Room for every connection that can exist, so that Return never allocates.
@@ -73,13 +75,11 @@ Status ConnectionPool::Acquire(PooledConnection& lease) noexcept
                 return Connect(lock, lease);
             if (returned_.wait_until(lock, deadline) == std::cv_status::timeout && idle_.empty() &&
                 open_ >= settings_.max_connections)
-                return {socket_error::kTimedOut, "no free connection to the server within the operation time-out"};
+                return {KORVO_TRACED(socket_error::kTimedOut),
+                        "no free connection to the server within the operation time-out"};
         }
-    } catch (const std::bad_alloc&) {
-        return {E_OUTOFMEMORY, {}};
-    } catch (...) {
-        return {E_FAIL, {}};
-    }
+    };
+    return CallTranslatingExceptions(body, [](HRESULT escaped) noexcept { return Status{escaped, {}}; });
 }
 
 std::unique_ptr<Connection> ConnectionPool::TakeIdle()
@@ -125,7 +125,7 @@ Status ConnectionPool::Connect(std::unique_lock<std::mutex>& lock, PooledConnect
 
 Status ConnectionPool::HeldBack(Deadline now) const
 {
-    Status status = last_failure_;
+    Status status{KORVO_TRACED(last_failure_.code), last_failure_.text};
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(backoff_.next_attempt() - now).count();
     status.text += probing_ ? " (reconnecting)" : " (next attempt in " + std::to_string(wait) + " ms)";
     return status;

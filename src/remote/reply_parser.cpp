@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <new>
 #include <utility>
+
+#include "platform/hresult_from_exception.h"
 
 namespace korvo::remote {
 namespace {
@@ -29,7 +30,7 @@ ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
 {
     if (stage_ == Stage::kFailed)
         return failure_;
-    try {
+    const auto body = [&]() -> ParseStatus {
         while (!input.empty()) {
             Step step = Step::kContinue;
             switch (stage_) {
@@ -51,10 +52,11 @@ ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
                 return failure_;
         }
         return ParseStatus::kNeedMore;
-    } catch (const std::bad_alloc&) {
+    };
+    return CallTranslatingExceptions(body, [this](HRESULT) noexcept {
         Fail("out of memory for the reply", ParseStatus::kOutOfMemory);
         return failure_;
-    }
+    });
 }
 
 Reply ReplyParser::TakeReply() noexcept

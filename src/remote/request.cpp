@@ -1,7 +1,7 @@
 #include "remote/request.h"
 
+#include "platform/hresult_from_exception.h"
 #include <charconv>
-#include <new>
 
 namespace korvo::remote {
 namespace {
@@ -22,16 +22,18 @@ HRESULT Request::Add(std::span<const std::string_view> arguments) noexcept
     if (arguments.empty())
         return E_INVALIDARG;
     const std::size_t before = bytes_.size();
-    try {
+    const HRESULT added = CallReturningHresult([&] {
         AppendHeader(bytes_, '*', arguments.size());
         for (const std::string_view argument : arguments) {
             AppendHeader(bytes_, '$', argument.size());
             bytes_.append(argument);
             bytes_ += "\r\n";
         }
-    } catch (const std::bad_alloc&) {
+        return S_OK;
+    });
+    if (FAILED(added)) {
         bytes_.resize(before);
-        return E_OUTOFMEMORY;
+        return added;
     }
     ++commands_;
     return S_OK;

@@ -8,6 +8,7 @@
 #include "errors/identifiers.h"
 #include "platform/com_ptr.h"
 #include "platform/critical_section.h"
+#include "platform/failure_trace.h"
 #include "platform/hresult_from_exception.h"
 #include "platform/unique_bstr.h"
 
@@ -61,12 +62,12 @@ std::vector<MemberName> ReadMemberNames(ITypeInfo& typeInfo)
 HRESULT LoadTypeDescription(LCID locale, TypeDescription& description) noexcept
 {
     ComPtr<ITypeLib> library;
-    HRESULT hr = LoadRegTypeLib(kLibidKorvo, 1, 0, locale, library.put());
+    HRESULT hr = KORVO_TRACED(LoadRegTypeLib(kLibidKorvo, 1, 0, locale, library.put()));
     if (FAILED(hr)) {
         return hr;
     }
     ComPtr<ITypeInfo> typeInfo;
-    hr = library->GetTypeInfoOfGuid(kIidIDictionary, typeInfo.put());
+    hr = KORVO_TRACED(library->GetTypeInfoOfGuid(kIidIDictionary, typeInfo.put()));
     if (FAILED(hr)) {
         return hr;
     }
@@ -95,6 +96,15 @@ HRESULT EnsureLoaded(LCID locale, TypeDescription*& loaded) noexcept
     }
     loaded = &description;
     return S_OK;
+}
+
+// The description for a call through IDispatch, which knows no interface but IID_NULL.
+HRESULT EnsureLoadedFor(REFIID iid, LCID locale, TypeDescription*& loaded) noexcept
+{
+    if (!IsEqualIID(iid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    return EnsureLoaded(locale, loaded);
 }
 
 bool FindExactName(const TypeDescription& description, const OLECHAR* name, DISPID& id) noexcept
@@ -129,11 +139,8 @@ HRESULT GetDictionaryTypeInfo(LCID locale, ITypeInfo** result) noexcept
 
 HRESULT DictionaryIdsOfNames(REFIID iid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* ids) noexcept
 {
-    if (!IsEqualIID(iid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
     TypeDescription* description = nullptr;
-    const HRESULT hr = EnsureLoaded(locale, description);
+    const HRESULT hr = EnsureLoadedFor(iid, locale, description);
     if (FAILED(hr)) {
         return hr;
     }
@@ -147,11 +154,8 @@ HRESULT DictionaryIdsOfNames(REFIID iid, LPOLESTR* names, UINT nameCount, LCID l
 HRESULT InvokeDictionary(IDictionary* instance, DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                          VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept
 {
-    if (!IsEqualIID(iid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
     TypeDescription* description = nullptr;
-    const HRESULT hr = EnsureLoaded(locale, description);
+    const HRESULT hr = EnsureLoadedFor(iid, locale, description);
     if (FAILED(hr)) {
         return hr;
     }

@@ -5,6 +5,7 @@
 #include "members/keys_and_modes.h"
 #include "members/persistence.h"
 #include "members/sharing.h"
+#include "platform/failure_trace.h"
 #include "server/dictionary_dispatch.h"
 
 namespace korvo::server {
@@ -51,152 +52,152 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::GetTypeInfoCount(UINT* count) noexce
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::GetTypeInfo(UINT, LCID locale, ITypeInfo** result) noexcept
 {
-    return GetDictionaryTypeInfo(locale, result);
+    return KORVO_TRACED(GetDictionaryTypeInfo(locale, result));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT nameCount, LCID locale,
                                                           DISPID* ids) noexcept
 {
-    return DictionaryIdsOfNames(iid, names, nameCount, locale, ids);
+    return KORVO_TRACED(DictionaryIdsOfNames(iid, names, nameCount, locale, ids));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                                                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept
 {
-    return InvokeDictionary(static_cast<IDictionary*>(this), id, iid, locale, flags, params, result, exception,
-                            argumentError);
+    return KORVO_TRACED(InvokeDictionary(static_cast<IDictionary*>(this), id, iid, locale, flags, params, result,
+                                         exception, argumentError));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get__NewEnum(IUnknown** pVal) noexcept
 {
-    return members::NewEnum(state_, pVal);
+    return KORVO_TRACED(members::NewEnum(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::putref_Item(BSTR Key, VARIANT* newVal) noexcept
 {
-    return members::PutItem(state_, Key, newVal);
+    return KORVO_TRACED(members::PutItem(state_, Key, newVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::put_Item(BSTR Key, VARIANT* newVal) noexcept
 {
-    return members::PutItem(state_, Key, newVal);
+    return KORVO_TRACED(members::PutItem(state_, Key, newVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_Item(BSTR Key, VARIANT* newVal) noexcept
 {
-    return members::GetItem(state_, Key, newVal);
+    return KORVO_TRACED(members::GetItem(state_, Key, newVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Add(BSTR Key, VARIANT* Item) noexcept
 {
-    return members::Add(state_, Key, Item);
+    return KORVO_TRACED(members::Add(state_, Key, Item));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Remove(BSTR Key, LONG ItemPos) noexcept
 {
-    return members::Remove(state_, Key, ItemPos);
+    return KORVO_TRACED(members::Remove(state_, Key, ItemPos));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::RemoveAll(BSTR Pattern) noexcept
 {
-    return members::RemoveAll(state_, Pattern);
+    return KORVO_TRACED(members::RemoveAll(state_, Pattern));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Exists(BSTR Key, VARIANT_BOOL* Out) noexcept
 {
-    return members::Exists(state_, Key, Out);
+    return KORVO_TRACED(members::Exists(state_, Key, Out));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_ItemsCount(LONG* pVal) noexcept
 {
-    return members::ItemsCount(state_, pVal);
+    return KORVO_TRACED(members::ItemsCount(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_KeysCount(LONG* pVal) noexcept
 {
-    return members::KeysCount(state_, pVal);
+    return KORVO_TRACED(members::KeysCount(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_Count(BSTR Key, LONG* pVal) noexcept
 {
-    return members::Count(state_, Key, pVal);
+    return KORVO_TRACED(members::Count(state_, Key, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_Items(VARIANT* pVal) noexcept
 {
-    return members::Items(state_, pVal);
+    return KORVO_TRACED(members::Items(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_Keys(VARIANT* pVal) noexcept
 {
-    return members::Keys(state_, pVal);
+    return KORVO_TRACED(members::Keys(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Connect(BSTR DictionaryName, BSTR ServerName) noexcept
 {
-    return members::Connect(state_, DictionaryName, ServerName);
+    return KORVO_TRACED(members::Connect(state_, DictionaryName, ServerName));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Lock(LONG TimeOut, LONG* Result) noexcept
 {
-    return members::Lock(state_, TimeOut, Result);
+    return KORVO_TRACED(members::Lock(state_, TimeOut, Result));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::UnLock() noexcept
 {
-    return members::UnLock(state_);
+    return KORVO_TRACED(members::UnLock(state_));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_UniqueKeys(VARIANT_BOOL* pVal) noexcept
 {
-    return members::GetUniqueKeys(state_, pVal);
+    return KORVO_TRACED(members::GetUniqueKeys(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::put_UniqueKeys(VARIANT_BOOL pVal) noexcept
 {
-    return members::PutUniqueKeys(state_, pVal);
+    return KORVO_TRACED(members::PutUniqueKeys(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::put_Key(BSTR Key, BSTR newVal) noexcept
 {
-    return members::PutKey(state_, Key, newVal);
+    return KORVO_TRACED(members::PutKey(state_, Key, newVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::put_CompareMode(CompareMethod pcomp) noexcept
 {
-    return members::PutCompareMode(static_cast<LONG>(pcomp));
+    return KORVO_TRACED(members::PutCompareMode(static_cast<LONG>(pcomp)));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_CompareMode(CompareMethod* pcomp) noexcept
 {
     // CompareMethod is a 32-bit enumeration with the values of the core's LONG mode.
     static_assert(sizeof(CompareMethod) == sizeof(LONG));
-    return members::GetCompareMode(reinterpret_cast<LONG*>(pcomp));
+    return KORVO_TRACED(members::GetCompareMode(reinterpret_cast<LONG*>(pcomp)));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Save(BSTR FileName, VARIANT_BOOL SaveEmpty, BSTR Pattern) noexcept
 {
-    return members::Save(state_, FileName, SaveEmpty, Pattern);
+    return KORVO_TRACED(members::Save(state_, FileName, SaveEmpty, Pattern));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::Load(BSTR FileName, BSTR Pattern) noexcept
 {
-    return members::Load(state_, FileName, Pattern);
+    return KORVO_TRACED(members::Load(state_, FileName, Pattern));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::DisConnect() noexcept
 {
-    return members::DisConnect(state_);
+    return KORVO_TRACED(members::DisConnect(state_));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_RefCounter(LONG* pVal) noexcept
 {
-    return members::RefCounter(state_, pVal);
+    return KORVO_TRACED(members::RefCounter(state_, pVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::get_DebugInfo(BSTR* pVal) noexcept
 {
-    return members::DebugInfo(state_, pVal);
+    return KORVO_TRACED(members::DebugInfo(state_, pVal));
 }
 
 } // namespace korvo::server

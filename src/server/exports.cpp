@@ -1,4 +1,5 @@
 // The four exports of the in-process server.
+#include "platform/failure_trace.h"
 #include "platform/hresult_from_exception.h"
 #include "platform/module_lock.h"
 #include "server/class_table.h"
@@ -16,12 +17,12 @@ STDAPI DllCanUnloadNow()
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result)
 {
-    return korvo::server::GetClassObject(clsid, iid, result);
+    return KORVO_TRACED(korvo::server::GetClassObject(clsid, iid, result));
 }
 
 STDAPI DllRegisterServer()
 {
-    return korvo::CallReturningHresult([] {
+    return KORVO_TRACED(korvo::CallReturningHresult([] {
         const std::wstring modulePath = korvo::server::ModulePath();
         if (modulePath.empty()) {
             return HRESULT_FROM_WIN32(GetLastError());
@@ -31,7 +32,7 @@ STDAPI DllRegisterServer()
             return hr;
         }
         return korvo::server::RegisterModuleTypeLibrary(modulePath);
-    });
+    }));
 }
 
 STDAPI DllUnregisterServer()

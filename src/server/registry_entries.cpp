@@ -64,38 +64,31 @@ HRESULT SetString(HKEY key, const wchar_t* valueName, const std::wstring& data) 
     return SetString(key, valueName, data.c_str(), data.size());
 }
 
-// A subkey whose default value is `data`.
+// A subkey whose default value is `data`, left open in `key` for more values.
+HRESULT WriteKey(HKEY parent, const std::wstring& name, const std::wstring& data, UniqueKey& key) noexcept
+{
+    const HRESULT hr = CreateKey(parent, name, key);
+    return FAILED(hr) ? hr : SetString(key.get(), nullptr, data);
+}
+
 HRESULT WriteSubkey(HKEY parent, const wchar_t* name, const std::wstring& data) noexcept
 {
     UniqueKey key;
-    const HRESULT hr = CreateKey(parent, name, key);
-    return FAILED(hr) ? hr : SetString(key.get(), nullptr, data);
+    return WriteKey(parent, name, data, key);
 }
 
 HRESULT WriteProgIdEntries() noexcept
 {
     UniqueKey progId;
-    HRESULT hr = CreateKey(HKEY_CLASSES_ROOT, kProgIdKey, progId);
-    if (SUCCEEDED(hr)) {
-        hr = SetString(progId.get(), nullptr, kClassName);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = WriteSubkey(progId.get(), L"CLSID", kClsidText);
-    }
-    return hr;
+    const HRESULT hr = WriteKey(HKEY_CLASSES_ROOT, kProgIdKey, kClassName, progId);
+    return FAILED(hr) ? hr : WriteSubkey(progId.get(), L"CLSID", kClsidText);
 }
 
 HRESULT WriteInprocServer(HKEY classKey, const std::wstring& modulePath) noexcept
 {
     UniqueKey server;
-    HRESULT hr = CreateKey(classKey, L"InprocServer32", server);
-    if (SUCCEEDED(hr)) {
-        hr = SetString(server.get(), nullptr, modulePath);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = SetString(server.get(), L"ThreadingModel", L"Both");
-    }
-    return hr;
+    const HRESULT hr = WriteKey(classKey, L"InprocServer32", modulePath, server);
+    return FAILED(hr) ? hr : SetString(server.get(), L"ThreadingModel", L"Both");
 }
 
 HRESULT WriteClassEntries(const std::wstring& modulePath) noexcept

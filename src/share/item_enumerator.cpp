@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/failure_trace.h"
+
 namespace korvo {
 namespace {
 
@@ -30,7 +32,7 @@ HRESULT ItemEnumerator::CreateOwner(std::unique_ptr<VariantBlock> snapshot, ComP
 HRESULT ItemEnumerator::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept
 {
     if (rgVar == nullptr || (celt != 1 && pCeltFetched == nullptr)) {
-        return E_POINTER;
+        return KORVO_TRACED(E_POINTER);
     }
     const std::size_t remaining = Remaining();
     const std::size_t count = std::min<std::size_t>(celt, remaining);
@@ -38,7 +40,7 @@ HRESULT ItemEnumerator::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) no
         *pCeltFetched = static_cast<ULONG>(count);
     }
     for (std::size_t index = 0; index < count; ++index) {
-        if (const HRESULT copied = CopyVariant(rgVar[index], elements_[position_]); FAILED(copied)) {
+        if (const HRESULT copied = KORVO_TRACED(CopyVariant(rgVar[index], elements_[position_])); FAILED(copied)) {
             // Nothing of this call stays with the caller; the position stays past what was copied.
             for (std::size_t undone = 0; undone < index; ++undone) {
                 VariantClear(&rgVar[undone]);
@@ -73,16 +75,16 @@ HRESULT ItemEnumerator::Reset() noexcept
 HRESULT ItemEnumerator::Clone(IEnumVARIANT** ppEnum) noexcept
 {
     if (ppEnum == nullptr) {
-        return E_POINTER;
+        return KORVO_TRACED(E_POINTER);
     }
     *ppEnum = nullptr;
     // A clone of a clone refers to the same owner, so chains never grow.
     ComPtr<ItemEnumerator> owner = keepAlive_ ? keepAlive_ : ComPtr<ItemEnumerator>(this);
     ComPtr<ItemEnumerator> clone;
-    if (const HRESULT made = MakeComObject(clone, *this, std::move(owner)); FAILED(made)) {
+    if (const HRESULT made = KORVO_TRACED(MakeComObject(clone, *this, std::move(owner))); FAILED(made)) {
         return made;
     }
-    return clone->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(ppEnum));
+    return KORVO_TRACED(clone->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(ppEnum)));
 }
 
 } // namespace korvo

@@ -95,12 +95,10 @@ bool StartNamedStoreRegistry() noexcept
     if (registry) {
         return true;
     }
-    try {
+    return SUCCEEDED(CallReturningHresult([] {
         registry = std::make_unique<NamedStoreRegistry>();
-        return true;
-    } catch (...) {
-        return false;
-    }
+        return S_OK;
+    }));
 }
 
 void StopNamedStoreRegistry(bool abandonObjects) noexcept

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "errors/report_error.h"
+#include "platform/hresult_from_exception.h"
 #include "share/remote_functions.h"
 #include "share/remote_results.h"
 
@@ -13,7 +14,8 @@ remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view 
                                  std::span<const std::string_view> keys, std::span<const std::string_view> arguments,
                                  remote::Reply& reply) noexcept
 {
-    try {
+    // Whatever escapes (no memory for the command or a reply) fails the call as no memory.
+    const auto call = [&]() -> remote::Status {
         const std::string name = RemoteLibraryName() + "_" + std::string(function);
         const std::string keyCount = std::to_string(keys.size());
         std::vector<std::string_view> command{"FCALL", name, keyCount};
@@ -47,9 +49,10 @@ remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view 
             }
         }
         return {};
-    } catch (...) {
-        return {E_OUTOFMEMORY, "out of memory"};
-    }
+    };
+    return CallTranslatingExceptions(call, [](HRESULT) noexcept {
+        return remote::Status{E_OUTOFMEMORY, "out of memory"};
+    });
 }
 
 HRESULT CallOutcome(const remote::Status& status, const remote::Reply& reply) noexcept

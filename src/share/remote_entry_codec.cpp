@@ -4,6 +4,7 @@
 #include "persist/buffered_file.h"
 #include "persist/value_reader.h"
 #include "persist/value_writer.h"
+#include "platform/hresults.h"
 #include "platform/unique_safearray.h"
 #include "platform/unique_variant.h"
 #include "share/remote_results.h"
@@ -152,7 +153,7 @@ HRESULT DecodeValue(std::string_view record, VARIANT& value) noexcept
     }
     std::uint16_t tag = 0;
     if (FAILED(reader.ReadValue(tag))) {
-        return persist::kInvalidData;
+        return hresult::kInvalidData;
     }
     VariantInit(&value);
     return persist::ReadItemValue(reader, tag, value);
@@ -182,7 +183,7 @@ HRESULT DecodeGroup(std::string_view group, VARIANT& result)
 {
     std::vector<EntryView> entries;
     if (!SplitGroup(group, entries) || entries.empty()) {
-        return persist::kInvalidData;
+        return hresult::kInvalidData;
     }
     if (entries.size() == 1) {
         return DecodeValue(entries.front().value, result);
@@ -193,7 +194,7 @@ HRESULT DecodeGroup(std::string_view group, VARIANT& result)
 HRESULT DecodeStoreRead(remote::Reply& reply, StoreRead& read)
 {
     if (reply.elements.empty() || reply.elements.size() % 2 != 1) {
-        return persist::kInvalidData;
+        return hresult::kInvalidData;
     }
     read.version = std::move(reply.elements.front().text);
     read.groups.clear();
@@ -205,7 +206,7 @@ HRESULT DecodeStoreRead(remote::Reply& reply, StoreRead& read)
     for (auto& group : read.groups) {
         group.first = read.entries.size();
         if (!SplitGroup(group.entries, read.entries) || read.entries.size() == group.first) {
-            return persist::kInvalidData;
+            return hresult::kInvalidData;
         }
         group.count = read.entries.size() - group.first;
     }

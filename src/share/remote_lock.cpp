@@ -5,14 +5,13 @@
 #include <thread>
 #include <vector>
 
+#include "platform/hresult_from_exception.h"
+#include "platform/hresults.h"
 #include "share/remote_call.h"
 #include "share/remote_entry_codec.h"
 
 namespace korvo {
 namespace {
-
-constexpr HRESULT kLockTimedOut = static_cast<HRESULT>(0x80070079u);
-constexpr HRESULT kLockAlreadyFree = static_cast<HRESULT>(0x8007012Au);
 
 std::string RandomToken()
 {
@@ -33,38 +32,38 @@ RemoteLock::RemoteLock(std::shared_ptr<remote::ConnectionPool> pool, std::string
 
 HRESULT RemoteLock::Take(DWORD timeOut) noexcept
 {
-    try {
+    return CallReturningHresult(
+        [&]() -> HRESULT {
         remote::Request request;
-        if (FAILED(request.Add({"SET", key_, token_, "NX", "PX", lease_}))) {
-            return E_OUTOFMEMORY;
-        }
-        const auto start = std::chrono::steady_clock::now();
-        auto pause = std::chrono::milliseconds(1);
-        for (;;) {
-            std::vector<remote::Reply> replies;
-            const auto status = pool_->Execute(request, replies);
-            if (!status.ok() || replies.front().IsError()) {
-                return CallOutcome(status, status.ok() ? replies.front() : remote::Reply{});
+            if (FAILED(request.Add({"SET", key_, token_, "NX", "PX", lease_}))) {
+                return E_OUTOFMEMORY;
             }
-            if (replies.front().type == remote::ReplyType::kSimpleString) {
-                return S_OK;
+            const auto start = std::chrono::steady_clock::now();
+            auto pause = std::chrono::milliseconds(1);
+            for (;;) {
+                std::vector<remote::Reply> replies;
+                const auto status = pool_->Execute(request, replies);
+                if (!status.ok() || replies.front().IsError()) {
+                    return CallOutcome(status, status.ok() ? replies.front() : remote::Reply{});
+                }
+                if (replies.front().type == remote::ReplyType::kSimpleString) {
+                    return S_OK;
+                }
+                const auto waited = std::chrono::steady_clock::now() - start;
+                if (timeOut != INFINITE && waited >= std::chrono::milliseconds(timeOut)) {
+                    return hresult::kLockTimedOut;
+                }
+                auto sleep = pause;
+                if (timeOut != INFINITE) {
+                    const auto left = std::chrono::milliseconds(timeOut) -
+                                      std::chrono::duration_cast<std::chrono::milliseconds>(waited);
+                    sleep = std::min(sleep, std::max(left, std::chrono::milliseconds(1)));
+                }
+                std::this_thread::sleep_for(sleep);
+                pause = std::min(pause * 2, std::chrono::milliseconds(50));
             }
-            const auto waited = std::chrono::steady_clock::now() - start;
-            if (timeOut != INFINITE && waited >= std::chrono::milliseconds(timeOut)) {
-                return kLockTimedOut;
-            }
-            auto sleep = pause;
-            if (timeOut != INFINITE) {
-                const auto left = std::chrono::milliseconds(timeOut) -
-                                  std::chrono::duration_cast<std::chrono::milliseconds>(waited);
-                sleep = std::min(sleep, std::max(left, std::chrono::milliseconds(1)));
-            }
-            std::this_thread::sleep_for(sleep);
-            pause = std::min(pause * 2, std::chrono::milliseconds(50));
-        }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+        },
+        E_OUTOFMEMORY);
 }
 
 HRESULT RemoteLock::Free() noexcept
@@ -76,7 +75,7 @@ HRESULT RemoteLock::Free() noexcept
     if (const HRESULT failed = CallOutcome(status, reply); FAILED(failed)) {
         return failed;
     }
-    return reply.integer == 1 ? S_OK : kLockAlreadyFree;
+    return reply.integer == 1 ? S_OK : hresult::kLockAlreadyFree;
 }
 
 } // namespace korvo

@@ -1,9 +1,11 @@
 #include "share/remote_store.h"
 
+#include <utility>
 #include <vector>
 
 #include "errors/report_error.h"
 #include "persist/value_reader.h"
+#include "platform/hresult_from_exception.h"
 #include "platform/unique_bstr.h"
 #include "platform/unique_safearray.h"
 #include "platform/unique_variant.h"
@@ -29,13 +31,9 @@ constexpr int kRemoveAllAttempts = 16;
 template <class Body>
 HRESULT Guarded(Body&& body) noexcept
 {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return ReportError(KORVO_MSG_OUT_OF_MEMORY, E_OUTOFMEMORY);
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    return CallTranslatingExceptions(std::forward<Body>(body), [](HRESULT escaped) noexcept {
+        return escaped == E_OUTOFMEMORY ? ReportError(KORVO_MSG_OUT_OF_MEMORY, E_OUTOFMEMORY) : E_UNEXPECTED;
+    });
 }
 
 // A decoder for the calls whose reply says nothing beyond their success.

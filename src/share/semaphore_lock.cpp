@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/hresult_from_exception.h"
+#include "platform/hresults.h"
 #include "platform/process_liveness.h"
 #include "platform/win32_error.h"
 
@@ -33,7 +35,7 @@ HRESULT FromWaitResult(DWORD waited) noexcept
     case WAIT_OBJECT_0:
         return S_OK;
     case WAIT_TIMEOUT:
-        return HresultFromWin32Code(ERROR_SEM_TIMEOUT);
+        return hresult::kLockTimedOut;
     case WAIT_FAILED:
         return MappedLastError();
     default:
@@ -44,12 +46,7 @@ HRESULT FromWaitResult(DWORD waited) noexcept
 template <class Lock, class... Arguments>
 std::shared_ptr<Lock> MakeLock(Arguments&&... arguments) noexcept
 {
-    try {
-        return std::make_shared<Lock>(std::forward<Arguments>(arguments)...);
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    return CallSettingLastError([&] { return std::make_shared<Lock>(std::forward<Arguments>(arguments)...); }, nullptr);
 }
 
 } // namespace
@@ -60,12 +57,10 @@ std::shared_ptr<SemaphoreLock> SemaphoreLock::CreateNamed(const KeyText& name) n
     if (!semaphore) {
         return nullptr;
     }
-    std::unique_ptr<SharedRecord> holder;
-    try {
-        holder = SharedRecord::Open(HolderRecordName(name).c_str(), sizeof(LONGLONG));
-    } catch (const std::bad_alloc&) {
-        // Without the record the lock works as before, only without taking over.
-    }
+    // Without the record the lock works as before, only without taking over.
+    std::unique_ptr<SharedRecord> holder = CallTranslatingExceptions(
+        [&] { return SharedRecord::Open(HolderRecordName(name).c_str(), sizeof(LONGLONG)); },
+        [](HRESULT) noexcept { return nullptr; });
     return MakeLock<SemaphoreLock>(std::move(semaphore), std::move(holder));
 }
 

@@ -168,20 +168,20 @@ TEST_F(PatternFilter, ComponentUnavailable)
     const auto before = KeysLeft();
 
     ClearErrorRecord();
-    EXPECT_EQ(RemoveAllMatching(object_, u"x"), kPatternUnavailable);
+    EXPECT_EQ(RemoveAllMatching(object_, u"x"), hresult::kPatternUnavailable);
     EXPECT_FALSE(TakeErrorRecord().present);
     EXPECT_EQ(KeysLeft(), before);
 
     WriteBytes(dir_.File("old.dic"), {1, 2, 3});
-    EXPECT_EQ(SaveTo(object_, dir_.File("old.dic"), false, u"x"), kPatternUnavailable);
+    EXPECT_EQ(SaveTo(object_, dir_.File("old.dic"), false, u"x"), hresult::kPatternUnavailable);
     ErrorRecord saveRecord = TakeErrorRecord();
     EXPECT_EQ(saveRecord.description, kUnavailableText);
     EXPECT_TRUE(IsEqualGUID(saveRecord.guid, GUID_NULL));
     EXPECT_EQ(ReadBytes(dir_.File("old.dic")), (Bytes{1, 2, 3}));
-    EXPECT_EQ(SaveTo(object_, dir_.File("new.dic"), false, u"x"), kPatternUnavailable);
+    EXPECT_EQ(SaveTo(object_, dir_.File("new.dic"), false, u"x"), hresult::kPatternUnavailable);
     EXPECT_FALSE(std::filesystem::exists(dir_.File("new.dic")));
 
-    EXPECT_EQ(LoadFrom(object_, dir_.File("missing.dic"), u"x"), kPatternUnavailable);
+    EXPECT_EQ(LoadFrom(object_, dir_.File("missing.dic"), u"x"), hresult::kPatternUnavailable);
     ErrorRecord loadRecord = TakeErrorRecord();
     EXPECT_EQ(loadRecord.description, kUnavailableText);
     EXPECT_TRUE(IsEqualGUID(loadRecord.guid, GUID_NULL));

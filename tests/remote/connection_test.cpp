@@ -84,7 +84,7 @@ TEST(Connection, SelectsTheConfiguredDatabase)
     missing.database = 100; // beyond the server's 16
     Connection refused;
     const Status status = refused.Open(missing);
-    EXPECT_EQ(status.code, kDatabaseRejected);
+    EXPECT_EQ(status.code, hresult::kDatabaseRejected);
     EXPECT_NE(status.text.find("DB index is out of range"), std::string::npos) << status.text;
     EXPECT_TRUE(refused.IsBroken());
 }
@@ -111,7 +111,7 @@ TEST(Connection, AuthenticatesTheDefaultUserAndAnAclUser)
     wrong.database = 2;
     Connection refused;
     const Status status = refused.Open(wrong);
-    EXPECT_EQ(status.code, kAuthenticationFailed);
+    EXPECT_EQ(status.code, hresult::kAuthenticationFailed);
     EXPECT_NE(status.text.find("WRONGPASS"), std::string::npos) << status.text;
     EXPECT_TRUE(refused.IsBroken());
 

@@ -233,7 +233,7 @@ TEST(RemoteEntryDecoding, RefusesGroupsNoWriterProduced)
     };
     for (const std::string& group : broken) {
         UniqueVariant value;
-        EXPECT_EQ(entry::DecodeGroup(group, *value.get()), persist::kInvalidData) << group.size() << " bytes";
+        EXPECT_EQ(entry::DecodeGroup(group, *value.get()), hresult::kInvalidData) << group.size() << " bytes";
     }
     UniqueVariant value;
     EXPECT_EQ(entry::DecodeGroup(valid, *value.get()), S_OK);

@@ -77,9 +77,9 @@ private:
 
     bool ReadFailed(HRESULT result, const std::string& field)
     {
-        if (result == persist::kEndOfFile)
+        if (result == hresult::kEndOfFile)
             return Fail(offset_, "the file ends inside the " + field);
-        if (result == persist::kTextNotAllocated)
+        if (result == hresult::kTextNotAllocated)
             return Fail(offset_, "the " + field + " cannot be held in memory");
         return Fail(offset_, "reading the " + field + " failed with " + HresultText(result));
     }

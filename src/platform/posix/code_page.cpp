@@ -2,6 +2,7 @@
 // is Windows-1252 here as on a Western-European Windows. Unmappable characters become the
 // default character; no best-fit approximations are made.
 #include "kernel.h"
+#include "platform/hresult_from_exception.h"
 #include "utf8.h"
 
 #include <cstring>
@@ -85,7 +86,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int mult
         return Fail(ERROR_INVALID_FLAGS);
     const std::size_t length = multiByteCount == -1 ? std::strlen(multiByteStr) + 1
                                                     : static_cast<std::size_t>(multiByteCount);
-    try {
+    const auto body = [&]() -> int {
         std::u16string converted;
         if (codePage == CP_UTF8) {
             if (!AppendUtf16({multiByteStr, length}, converted, (flags & MB_ERR_INVALID_CHARS) != 0))
@@ -95,9 +96,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int mult
                 converted += From1252(static_cast<unsigned char>(multiByteStr[i]));
         }
         return Deliver(converted, wideCharStr, wideCharCount);
-    } catch (const std::bad_alloc&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    };
+    return korvo::CallSettingLastError(body, 0);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wideCharCount, LPSTR multiByteStr,
@@ -114,7 +114,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wide
     std::size_t length = static_cast<std::size_t>(wideCharCount);
     if (wideCharCount == -1)
         length = std::char_traits<char16_t>::length(wideCharStr) + 1;
-    try {
+    const auto body = [&]() -> int {
         std::string converted;
         if (codePage == CP_UTF8) {
             if (!AppendUtf8({wideCharStr, length}, converted, (flags & WC_ERR_INVALID_CHARS) != 0))
@@ -130,7 +130,6 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wide
                 *usedDefaultChar = usedDefault ? TRUE : FALSE;
         }
         return Deliver(converted, multiByteStr, multiByteCount);
-    } catch (const std::bad_alloc&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    };
+    return korvo::CallSettingLastError(body, 0);
 }

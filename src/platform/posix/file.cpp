@@ -2,6 +2,7 @@
 // reported as the Win32 codes Windows gives for the same situation.
 #include "errno_mapping.h"
 #include "handle_table.h"
+#include "platform/hresult_from_exception.h"
 #include "utf8.h"
 
 #include <fcntl.h>
@@ -182,7 +183,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
         return FailWith(fileName ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
     if (!*fileName)
         return FailWith(ERROR_PATH_NOT_FOUND);
-    try {
+    const auto body = [&]() -> HANDLE {
         const auto path = NativePath(fileName);
         if (!path)
             return FailWith(ERROR_INVALID_NAME);
@@ -198,9 +199,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
             return INVALID_HANDLE_VALUE;
         SetLastError(opened.error);
         return handle;
-    } catch (const std::bad_alloc&) {
-        return FailWith(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    };
+    return korvo::CallSettingLastError(body, INVALID_HANDLE_VALUE);
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped)
@@ -281,7 +281,7 @@ BOOL DeleteFileW(LPCWSTR fileName)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    try {
+    const auto body = [&]() -> BOOL {
         const auto path = NativePath(fileName);
         if (!path) {
             SetLastError(ERROR_INVALID_NAME);
@@ -292,10 +292,8 @@ BOOL DeleteFileW(LPCWSTR fileName)
             return FALSE;
         }
         return TRUE;
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
+    };
+    return korvo::CallSettingLastError(body, FALSE);
 }
 
 BOOL FlushFileBuffers(HANDLE file)
@@ -336,7 +334,7 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    try {
+    const auto body = [&]() -> BOOL {
         const auto from = NativePath(existingFileName);
         const auto to = NativePath(newFileName);
         if (!from || !to) {
@@ -365,10 +363,8 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags)
         if (flags & MOVEFILE_WRITE_THROUGH)
             FlushFolderOf(*to);
         return TRUE;
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
+    };
+    return korvo::CallSettingLastError(body, FALSE);
 }
 
 DWORD GetFileType(HANDLE file)
@@ -395,7 +391,7 @@ DWORD GetFileAttributesW(LPCWSTR fileName)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    try {
+    const auto body = [&]() -> DWORD {
         const auto path = NativePath(fileName);
         if (!path) {
             SetLastError(ERROR_INVALID_NAME);
@@ -409,8 +405,6 @@ DWORD GetFileAttributesW(LPCWSTR fileName)
         if (S_ISLNK(status.st_mode))
             return FILE_ATTRIBUTE_REPARSE_POINT;
         return S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    };
+    return korvo::CallSettingLastError(body, INVALID_FILE_ATTRIBUTES);
 }

@@ -1,5 +1,6 @@
 // The handle table and CloseHandle.
 #include "handle_table.h"
+#include "platform/hresult_from_exception.h"
 
 #include <cstdint>
 #include <mutex>
@@ -61,12 +62,7 @@ bool IsPseudoHandle(HANDLE handle)
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object)
 {
-    try {
-        return Table().Insert(std::move(object));
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    return korvo::CallSettingLastError([&] { return Table().Insert(std::move(object)); }, nullptr);
 }
 
 std::shared_ptr<KernelObject> LookUpAnyHandle(HANDLE handle)

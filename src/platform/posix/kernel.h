@@ -150,6 +150,11 @@ void ClearFileFault();
 DWORD GetLastError();
 void SetLastError(DWORD errorCode);
 
+// --- Debug output ------------------------------------------------------------------------
+
+// Where Windows hands the text to a debugger, this writes it to standard error as UTF-8.
+void OutputDebugStringW(LPCWSTR outputString);
+
 // --- Process and thread identity ---------------------------------------------------------
 
 inline HANDLE GetCurrentProcess()

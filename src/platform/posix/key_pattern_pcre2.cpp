@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/hresult_from_exception.h"
 #include "platform/key_pattern.h"
 #include "platform/posix/script_regex_syntax.h"
 
@@ -95,7 +96,7 @@ HRESULT PrepareKeyPattern(PatternText pattern, std::unique_ptr<KeyPattern>& out)
     out.reset();
     if (KeyPatternUnavailableForTesting())
         return REGDB_E_CLASSNOTREG;
-    try {
+    const auto body = [&]() -> HRESULT {
         Code code = Compile(pattern.substr(0, pattern.find(OLECHAR(0))));
         MatchData matchData;
         if (code) {
@@ -111,9 +112,8 @@ HRESULT PrepareKeyPattern(PatternText pattern, std::unique_ptr<KeyPattern>& out)
         pcre2_set_heap_limit(matchContext.get(), kHeapLimitKiB);
         out = std::make_unique<Pcre2KeyPattern>(std::move(code), std::move(matchData), std::move(matchContext));
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    };
+    return CallReturningHresult(body, E_OUTOFMEMORY);
 }
 
 } // namespace korvo

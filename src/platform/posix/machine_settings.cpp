@@ -8,4 +8,9 @@ HRESULT ReadMachineSettingsKeys(std::u16string_view, std::vector<MachineSettings
     return S_OK;
 }
 
+bool ReadMachineSettingNumber(const char16_t*, const char16_t*, DWORD&) noexcept
+{
+    return false;
+}
+
 } // namespace korvo

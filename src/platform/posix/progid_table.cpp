@@ -1,5 +1,6 @@
 // ProgIDFromCLSID over an in-process table: what the registry's class entries are on Windows.
 #include "oleauto.h"
+#include "platform/hresult_from_exception.h"
 
 #include <cstring>
 #include <mutex>
@@ -33,7 +34,7 @@ ProgIdEntry* Find(REFCLSID clsid)
 
 extern "C" HRESULT PosixRegisterProgID(REFCLSID clsid, LPCOLESTR progId)
 {
-    try {
+    const auto body = [&]() -> HRESULT {
         const std::lock_guard guard(tableLock);
         auto& table = Table();
         ProgIdEntry* entry = Find(clsid);
@@ -47,9 +48,8 @@ extern "C" HRESULT PosixRegisterProgID(REFCLSID clsid, LPCOLESTR progId)
         else
             table.push_back({clsid, progId});
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    };
+    return korvo::CallReturningHresult(body, E_OUTOFMEMORY);
 }
 
 extern "C" HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID)

@@ -3,6 +3,7 @@
 // semaphores, in the same namespace.
 #include "handle_table.h"
 #include "object_names.h"
+#include "platform/hresult_from_exception.h"
 #include "shared_semaphore_segment.h"
 
 #include <map>
@@ -59,7 +60,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protection, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    try {
+    const auto body = [&]() -> HANDLE {
         if (!name || !*name)
             return Publish(std::make_shared<Section>(maximumSizeLow), ERROR_SUCCESS);
         std::u16string_view shared(name);
@@ -73,10 +74,8 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protection, 
             return nullptr;
         return Publish(std::make_shared<Section>(std::move(segment)),
                        alreadyExisted ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    };
+    return korvo::CallSettingLastError(body, nullptr);
 }
 
 LPVOID MapViewOfFile(HANDLE section, DWORD, DWORD fileOffsetHigh, DWORD fileOffsetLow, SIZE_T)
@@ -88,16 +87,14 @@ LPVOID MapViewOfFile(HANDLE section, DWORD, DWORD fileOffsetHigh, DWORD fileOffs
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    try {
+    const auto body = [&]() -> LPVOID {
         Views& views = AllViews();
         std::lock_guard lock(views.guard);
         void* bytes = object->Bytes();
         views.mapped.emplace(bytes, std::move(object));
         return bytes;
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    };
+    return korvo::CallSettingLastError(body, nullptr);
 }
 
 BOOL UnmapViewOfFile(LPCVOID baseAddress)

@@ -1,6 +1,7 @@
 // CreateSemaphoreW, ReleaseSemaphore and WaitForSingleObject.
 #include "handle_table.h"
 #include "object_names.h"
+#include "platform/hresult_from_exception.h"
 #include "semaphore_counter.h"
 #include "shared_semaphore_segment.h"
 
@@ -69,15 +70,13 @@ HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCo
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    try {
+    const auto body = [&]() -> HANDLE {
         // An empty name, like no name, makes an object nobody else can open.
         if (name && *name)
             return CreateNamedSemaphore(name, initialCount, maximumCount);
         return Publish(std::make_shared<UnnamedSemaphore>(initialCount, maximumCount), ERROR_SUCCESS);
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    };
+    return korvo::CallSettingLastError(body, nullptr);
 }
 
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount)

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "platform/com_ptr.h"
+#include "platform/hresult_from_exception.h"
 #include "platform/unique_bstr.h"
 #include "platform/unique_variant.h"
 
@@ -111,15 +112,14 @@ private:
 template <class Pattern, class Interface>
 HRESULT MakePattern(ComPtr<Interface> object, BSTR text, std::unique_ptr<KeyPattern>& out) noexcept
 {
-    try {
+    const auto body = [&]() -> HRESULT {
         auto pattern = std::make_unique<Pattern>(std::move(object));
         if (const HRESULT set = pattern->SetPattern(text); FAILED(set))
             return set;
         out = std::move(pattern);
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    };
+    return CallReturningHresult(body, E_OUTOFMEMORY);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "platform/machine_settings.h"
 
-#include <new>
+#include "platform/hresult_from_exception.h"
 
 #include "platform/win32_error.h"
 
@@ -29,9 +29,14 @@ private:
 constexpr REGSAM kRead = KEY_READ | KEY_WOW64_64KEY;
 constexpr DWORD kLongestName = 16384; // the registry's own bound on key and value names
 
+const wchar_t* Wide(const char16_t* text) noexcept
+{
+    return reinterpret_cast<const wchar_t*>(text);
+}
+
 const wchar_t* Wide(const std::u16string& text) noexcept
 {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
+    return Wide(text.c_str());
 }
 
 LSTATUS ReadValues(HKEY key, std::vector<MachineSetting>& settings)
@@ -81,7 +86,7 @@ LSTATUS ReadValues(HKEY key, std::vector<MachineSetting>& settings)
 HRESULT ReadMachineSettingsKeys(std::u16string_view path, std::vector<MachineSettingsKey>& keys) noexcept
 {
     keys.clear();
-    try {
+    const HRESULT read = CallReturningHresult([&]() -> HRESULT {
         const std::u16string parentPath(path);
         RegistryKey parent;
         LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(parentPath), 0, kRead, parent.out());
@@ -114,10 +119,29 @@ HRESULT ReadMachineSettingsKeys(std::u16string_view path, std::vector<MachineSet
             }
             keys.push_back(std::move(entry));
         }
-    } catch (const std::bad_alloc&) {
+    });
+    if (FAILED(read)) {
         keys.clear();
-        return E_OUTOFMEMORY;
     }
+    return read;
+}
+
+bool ReadMachineSettingNumber(const char16_t* path, const char16_t* name, DWORD& number) noexcept
+{
+    RegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path), 0, kRead, key.out()) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExW(key.get(), Wide(name), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD) {
+        return false;
+    }
+    number = value;
+    return true;
 }
 
 } // namespace korvo
