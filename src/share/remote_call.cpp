@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "errors/report_error.h"
+#include "platform/failure_trace.h"
 #include "platform/hresult_from_exception.h"
 #include "share/remote_functions.h"
 #include "share/remote_results.h"
@@ -75,7 +76,7 @@ HRESULT CallOutcome(const remote::Status& status, const remote::Reply& reply) no
     if (reply.text.starts_with("KORVO_MODE")) {
         return ReportError(KORVO_MSG_REMOTE_MODE_MISMATCH, kRemoteModeMismatch);
     }
-    return ReportErrorDetail(KORVO_MSG_REMOTE_REFUSED_CALL, reply.text, E_FAIL);
+    return KORVO_TRACED(ReportErrorDetail(KORVO_MSG_REMOTE_REFUSED_CALL, reply.text, E_FAIL));
 }
 
 } // namespace korvo
