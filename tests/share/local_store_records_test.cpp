@@ -38,11 +38,16 @@ void PrintTo(const RecordsCase& c, std::ostream* out)
     *out << c.name;
 }
 
+KeyView Key(const char16_t* text)
+{
+    return KeyView(reinterpret_cast<const OLECHAR*>(text), std::char_traits<char16_t>::length(text));
+}
+
 std::vector<persist::Record> MakeRecords(const std::vector<RecordSpec>& specs)
 {
     std::vector<persist::Record> records(specs.size());
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        records[i].key = specs[i].key;
+        records[i].key = Key(specs[i].key);
         V_VT(records[i].value.get()) = specs[i].type; // VT_UNKNOWN: Nothing
         if (specs[i].type == VT_I4) {
             V_I4(records[i].value.get()) = static_cast<LONG>(i);
@@ -57,11 +62,7 @@ TEST_P(LocalStoreRecords, EachRecordByAddsRulesAndTheLastFaultIsReported)
 {
     const RecordsCase& c = GetParam();
     LocalStore store;
-    VARIANT one;
-    VariantInit(&one);
-    V_VT(&one) = VT_I4;
-    V_I4(&one) = 1;
-    ASSERT_EQ(store.Add(u"a", one, true), S_OK);
+    ASSERT_EQ(store.Add(Key(u"a"), Var(1).ref(), true), S_OK);
     ClearErrorRecord();
 
     std::vector<persist::Record> records = MakeRecords(c.records);
@@ -69,8 +70,9 @@ TEST_P(LocalStoreRecords, EachRecordByAddsRulesAndTheLastFaultIsReported)
 
     for (const auto& [key, expected] : c.counts) {
         LONG count = -1;
-        ASSERT_EQ(store.Count(key, count), S_OK);
-        EXPECT_EQ(count, expected) << std::string(key, key + std::char_traits<char16_t>::length(key));
+        ASSERT_EQ(store.Count(Key(key), count), S_OK);
+        const std::u16string text(key);
+        EXPECT_EQ(count, expected) << "key " << std::string(text.begin(), text.end());
     }
     const ErrorRecord record = TakeErrorRecord();
     EXPECT_EQ(record.present, c.message != nullptr);
