@@ -1,5 +1,6 @@
 #include "share/local_store.h"
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <type_traits>
@@ -9,6 +10,7 @@
 #include "platform/hresult_from_exception.h"
 #include "store/item_array.h"
 #include "store/key_slab.h"
+#include "store/variant_copy.h"
 
 namespace korvo {
 
@@ -18,14 +20,13 @@ struct LocalStore::Call {
     RemovedEntries& removed;
 };
 
-// The frame of every operation on the container: read the compare mode once, take the
-// section, order the container for that mode, run the body. What the body removes is
+// The frame of every operation on the container: take the section, order the container for
+// the compare mode the operation read at its start, run the body. What the body removes is
 // released after the section is left; no exception leaves the operation.
 template <class Body>
-HRESULT LocalStore::WithContainer(Body&& body) noexcept
+HRESULT LocalStore::WithContainer(CompareMode mode, Body&& body) noexcept
 {
     return CallReturningHresult([&]() -> HRESULT {
-        const CompareMode mode = ProcessCompareMode();
         RemovedEntries removed;
         SectionGuard guard(section_);
         if (graveyard_) {
@@ -37,67 +38,86 @@ HRESULT LocalStore::WithContainer(Body&& body) noexcept
     });
 }
 
+template <class Body>
+HRESULT LocalStore::WithContainer(Body&& body) noexcept
+{
+    return WithContainer(ProcessCompareMode(), std::forward<Body>(body));
+}
+
 using persist::GroupTest;
 
 namespace {
 
-// Copies a caller's value into a new item; the copy's failure is reported as a member's.
-HRESULT CopyIn(const VARIANT& value, UniqueVariant& item) noexcept
-{
-    const HRESULT copied = VariantCopy(item.get(), const_cast<VARIANT*>(&value));
-    return FAILED(copied) ? ReportCopyFailure(copied) : S_OK;
-}
+// How the copy of a value into the store went. The copy is made before the section is
+// taken, since copying an object runs its AddRef, which may call back into any store; its
+// failure is reported inside, after the rules that refuse the member first.
+struct CopyOutcome {
+    HRESULT copied = S_OK; // VariantCopy's own result
+    HRESULT thrown = S_OK; // what an exception out of the copy became
 
-// The types whose variant copy is a plain copy of the value (a string duplicated): a value
-// of these read from a file can be moved into its entry with the same result.
-bool CopiesAsItIs(VARTYPE type) noexcept
-{
-    switch (type) {
-    case VT_EMPTY:
-    case VT_NULL:
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_BSTR:
-    case VT_ERROR:
-    case VT_BOOL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-        return true;
-    default:
-        return false;
+    bool Failed() const noexcept { return FAILED(copied) || FAILED(thrown); }
+    // The member's result for a failed copy, its error record set; S_OK for a copy made.
+    HRESULT Report() const noexcept
+    {
+        if (FAILED(thrown)) {
+            return thrown;
+        }
+        return FAILED(copied) ? ReportCopyFailure(copied) : S_OK;
     }
+};
+
+CopyOutcome CopyInto(const VARIANT& value, UniqueVariant& copy) noexcept
+{
+    CopyOutcome outcome;
+    outcome.thrown = CallReturningHresult([&] {
+        // VariantCopy only reads its source, though some headers declare it non-const.
+        outcome.copied = VariantCopy(copy.get(), const_cast<VARIANT*>(&value));
+        return S_OK;
+    });
+    return outcome;
 }
 
-// Add's rules on a container the caller works on inside the section: one lookup, then the
-// refusal of a present key in unique mode, the copy of the caller's value, the insertion.
-HRESULT AddEntry(ItemMap& items, KeyView key, const VARIANT& item, bool uniqueKeys)
+// Add's rules inside the section, the caller's value copied before it: one lookup, then the
+// refusal of a present key in unique mode, the copy's failure, the insertion.
+HRESULT AddEntry(ItemMap& items, KeyView key, UniqueVariant& newItem, const CopyOutcome& copy, bool uniqueKeys)
 {
+    const bool numbered = items.ReadyToInsert();
     const ItemMap::Place place = items.PlaceFor(key);
     if (uniqueKeys && place.present) {
         return ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
     }
-    UniqueVariant newItem;
-    if (const HRESULT copied = CopyIn(item, newItem); FAILED(copied)) {
-        return copied;
+    if (copy.Failed()) {
+        return copy.Report();
     }
-    // The copy may have run an object's AddRef, which may have changed the store: then the
-    // place is looked up again, and with unique keys a key that AddRef added refuses this Add
-    // as if it had been there (the copy is released again).
-    const ItemMap::Place current = items.Current(place) ? place : items.PlaceFor(key);
-    if (uniqueKeys && current.present) {
-        return ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
+    if (!numbered) {
+        return E_OUTOFMEMORY;
     }
-    items.InsertAt(current, key, std::move(newItem));
+    items.InsertAt(place, StoredKey::Of(key), std::move(newItem));
+    return S_OK;
+}
+
+// Item put's rules, likewise: one lookup, then the refusal of a key with several items, the
+// copy's failure, the replacement of a key's one item or the insertion of a new key.
+HRESULT PutEntry(ItemMap& items, RemovedEntries& removed, KeyView key, UniqueVariant& newItem, const CopyOutcome& copy)
+{
+    const bool numbered = items.ReadyToInsert();
+    const ItemMap::Group group = items.FindGroup(key);
+    if (group.count >= 2) {
+        return ReportError(KORVO_MSG_SEVERAL_VALUES, E_FAIL);
+    }
+    if (copy.Failed()) {
+        return copy.Report();
+    }
+    if (group.count == 1) {
+        // The entry keeps its key and place; its former item is released after the section.
+        removed.ReserveItems(1);
+        items.ReplaceItem(group, std::move(newItem), removed);
+        return S_OK;
+    }
+    if (!numbered) {
+        return E_OUTOFMEMORY;
+    }
+    items.InsertAt(group.PlaceBehind(), StoredKey::Of(key), std::move(newItem));
     return S_OK;
 }
 
@@ -144,35 +164,19 @@ HRESULT LocalStore::GetItem(KeyView key, VARIANT& result) noexcept
 
 HRESULT LocalStore::PutItem(KeyView key, const VARIANT& value) noexcept
 {
-    return WithContainer([&](Call& call) -> HRESULT {
-        const ItemMap::Group group = call.items.FindGroup(key);
-        if (group.count >= 2) {
-            return ReportError(KORVO_MSG_SEVERAL_VALUES, E_FAIL);
-        }
-        UniqueVariant newItem;
-        if (const HRESULT copied = CopyIn(value, newItem); FAILED(copied)) {
-            return copied;
-        }
-        // The copy may have run an object's AddRef, which may have changed the store: then the
-        // key is looked up again, and the put acts on what the key holds now.
-        const ItemMap::Group current = call.items.Current(group) ? group : call.items.FindGroup(key);
-        if (current.count >= 2) {
-            return ReportError(KORVO_MSG_SEVERAL_VALUES, E_FAIL);
-        }
-        if (current.count == 1) {
-            // The entry keeps its key and place; its former item is released after the section.
-            call.removed.ReserveItems(1);
-            call.items.ReplaceItem(current, std::move(newItem), call.removed);
-            return S_OK;
-        }
-        call.items.Insert(key, std::move(newItem));
-        return S_OK;
-    });
+    const CompareMode mode = ProcessCompareMode();
+    // Made before the section is taken, so what is not stored is released after it is left.
+    UniqueVariant newItem;
+    const CopyOutcome copy = CopyInto(value, newItem);
+    return WithContainer(mode, [&](Call& call) { return PutEntry(call.items, call.removed, key, newItem, copy); });
 }
 
 HRESULT LocalStore::Add(KeyView key, const VARIANT& item, bool uniqueKeys) noexcept
 {
-    return WithContainer([&](Call& call) { return AddEntry(call.items, key, item, uniqueKeys); });
+    const CompareMode mode = ProcessCompareMode();
+    UniqueVariant newItem;
+    const CopyOutcome copy = CopyInto(item, newItem);
+    return WithContainer(mode, [&](Call& call) { return AddEntry(call.items, key, newItem, copy, uniqueKeys); });
 }
 
 HRESULT LocalStore::Exists(KeyView key, bool& exists) noexcept
@@ -373,40 +377,101 @@ std::unique_ptr<KeySlab> SlabFor(std::span<const persist::Record> records) noexc
     }
 }
 
+// The records' values that a variant copy does not take as it is are copied before the
+// section is taken, as Add's would be, each copy taking the place of its value; the outcome
+// of each record's copy is kept by its index, none when no record needs one.
+HRESULT CopyRecordValues(std::span<persist::Record> records, std::vector<CopyOutcome>& outcomes) noexcept
+{
+    const auto copied = [](const persist::Record& record) { return !CopiesAsItIs(V_VT(record.value.get())); };
+    if (std::none_of(records.begin(), records.end(), copied)) {
+        return S_OK;
+    }
+    if (const HRESULT made = CallReturningHresult([&] {
+            outcomes.resize(records.size());
+            return S_OK;
+        });
+        FAILED(made)) {
+        return made;
+    }
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (copied(records[i])) {
+            UniqueVariant copy;
+            outcomes[i] = CopyInto(*records[i].value.get(), copy);
+            if (!outcomes[i].Failed()) {
+                records[i].value = std::move(copy);
+            }
+        }
+    }
+    return S_OK;
+}
+
+// The fault a load leaves in the thread's error record: Add's message for the last record
+// refused, or the last copy failure when none was refused after it.
+class LoadFault {
+public:
+    void Refused() noexcept { refused_ = true; }
+    void CopyFailed(HRESULT failure) noexcept
+    {
+        refused_ = false;
+        copyFailure_ = failure;
+    }
+    void Report() const noexcept
+    {
+        if (refused_) {
+            ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
+        } else if (FAILED(copyFailure_)) {
+            ReportCopyFailure(copyFailure_);
+        }
+    }
+
+private:
+    bool refused_ = false;
+    HRESULT copyFailure_ = S_OK;
+};
+
+// Each record by Add's rules, with one lookup: a record Add refuses is dropped and the load
+// goes on, and so is a record whose copy failed or that finds no memory. The values move
+// into their entries (those that needed a copy were copied before the section).
+void AddEachRecord(ItemMap& items, std::span<persist::Record> records, const std::vector<CopyOutcome>& copies,
+                   KeySlab* slab, bool uniqueKeys) noexcept
+{
+    LoadFault fault;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        persist::Record& record = records[i];
+        const KeyView key = record.key;
+        const CopyOutcome copy = copies.empty() ? CopyOutcome{} : copies[i];
+        const bool numbered = items.ReadyToInsert();
+        const ItemMap::Place place = items.PlaceFor(key);
+        if (uniqueKeys && place.present) {
+            fault.Refused();
+            continue;
+        }
+        if (FAILED(copy.copied)) {
+            fault.CopyFailed(copy.copied);
+        }
+        if (copy.Failed() || !numbered) {
+            continue;
+        }
+        CallReturningHresult([&] {
+            items.InsertAt(place, slab != nullptr ? slab->Of(key) : StoredKey::Of(key), std::move(record.value));
+            return S_OK;
+        });
+    }
+    fault.Report();
+}
+
 } // namespace
 
 HRESULT LocalStore::AddRecords(std::span<persist::Record> records, bool uniqueKeys) noexcept
 {
+    const CompareMode mode = ProcessCompareMode();
     const std::unique_ptr<KeySlab> slab = SlabFor(records);
-    return WithContainer([&](Call& call) {
-        // Each record by Add's rules. A value that a variant copy takes as it is moves into the
-        // entry instead of being copied; any other goes through the copy, as Add's would. A
-        // record Add refuses is dropped and the load goes on, Add's message in the thread's
-        // error record (set once, for the last refusal, when no copy failed after it).
-        bool refused = false;
-        for (persist::Record& record : records) {
-            const KeyView key = record.key;
-            const ItemMap::Place place = call.items.PlaceFor(key);
-            if (uniqueKeys && place.present) {
-                refused = true;
-                continue;
-            }
-            // A record that finds no memory is dropped like a refused one.
-            CallReturningHresult([&]() -> HRESULT {
-                if (CopiesAsItIs(V_VT(record.value.get()))) {
-                    call.items.InsertAt(place, slab ? slab->Of(key) : StoredKey::Of(key), std::move(record.value));
-                    return S_OK;
-                }
-                if (refused) {
-                    ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
-                    refused = false;
-                }
-                return AddEntry(call.items, key, *record.value.get(), false);
-            });
-        }
-        if (refused) {
-            ReportError(KORVO_MSG_KEY_EXISTS, E_FAIL);
-        }
+    std::vector<CopyOutcome> copies;
+    if (const HRESULT copied = CopyRecordValues(records, copies); FAILED(copied)) {
+        return copied;
+    }
+    return WithContainer(mode, [&](Call& call) {
+        AddEachRecord(call.items, records, copies, slab.get(), uniqueKeys);
         return S_OK;
     });
 }

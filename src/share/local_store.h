@@ -1,8 +1,9 @@
 // The in-process store: one ItemMap under one recursive critical section, and for a named
 // store the semaphore named after it. Every operation takes the section for its whole work
-// on the container, orders the container for the compare mode it read at its start, and
-// releases the items it removed after the section is left, so that a released object may
-// call back into any store and find it unlocked.
+// on the container and orders the container for the compare mode it read at its start. No
+// foreign code runs in the section: a caller's value is copied before it is taken, and the
+// items an operation removed or did not take are released after it is left, so that an
+// object's AddRef or Release may call back into any store and find it unlocked.
 #pragma once
 
 #include <memory>
@@ -45,6 +46,8 @@ public:
 
 private:
     struct Call;
+    template <class Body>
+    HRESULT WithContainer(CompareMode mode, Body&& body) noexcept;
     template <class Body>
     HRESULT WithContainer(Body&& body) noexcept;
 

@@ -224,134 +224,191 @@ EntryTree::Position EntryTree::Seek(KeyView key, std::uint64_t sequence) const n
     return {leaf, low};
 }
 
+namespace {
+
+// Puts `entry` at `index` of a leaf that has room for it.
+void PutInLeaf(EntryTree::Leaf& leaf, std::uint32_t index, const Entry& entry) noexcept
+{
+    std::memmove(static_cast<void*>(&leaf.entries[index + 1]), &leaf.entries[index],
+                 (leaf.count - index) * sizeof(Entry));
+    leaf.entries[index] = entry;
+    ++leaf.count;
+}
+
+// What the split of a full leaf needs, made before anything changes so that a failure
+// changes nothing: the new leaf, an inner node for each full ancestor, and one for a new root
+// when every ancestor is full.
+struct SplitNodes {
+    std::unique_ptr<EntryTree::Leaf> leaf;
+    std::vector<std::unique_ptr<EntryTree::Inner>> inners;
+
+    EntryTree::Inner* TakeInner() noexcept
+    {
+        EntryTree::Inner* inner = inners.back().release();
+        inners.pop_back();
+        return inner;
+    }
+};
+
+SplitNodes MakeSplitNodes(const EntryTree::Leaf& full)
+{
+    std::uint32_t inners = 0;
+    const EntryTree::Inner* ancestor = full.parent;
+    while (ancestor != nullptr && ancestor->count == kInnerCapacity) {
+        ++inners;
+        ancestor = ancestor->parent;
+    }
+    if (ancestor == nullptr) {
+        ++inners;
+    }
+    SplitNodes nodes{MakeNode<EntryTree::Leaf>(), {}};
+    nodes.inners.reserve(inners);
+    for (std::uint32_t i = 0; i < inners; ++i) {
+        nodes.inners.push_back(MakeNode<EntryTree::Inner>());
+    }
+    return nodes;
+}
+
+// The root over the two halves of a split root.
+EntryTree::Inner* MakeRoot(EntryTree::Node* left, EntryTree::Node* right, const Separator& low,
+                           EntryTree::Inner* top) noexcept
+{
+    top->count = 2;
+    top->children[0] = left;
+    top->children[1] = right;
+    top->lows[1] = low;
+    left->parent = right->parent = top;
+    return top;
+}
+
+// Puts `added`, with its lower end, at `slot` of a parent that has room for it.
+void InsertChild(EntryTree::Inner& parent, std::uint32_t slot, EntryTree::Node* added, const Separator& low) noexcept
+{
+    for (std::uint32_t i = parent.count; i > slot; --i) {
+        parent.children[i] = parent.children[i - 1];
+        parent.lows[i] = parent.lows[i - 1];
+    }
+    parent.children[slot] = added;
+    parent.lows[slot] = low;
+    added->parent = &parent;
+    ++parent.count;
+}
+
+// A full parent's children with `added` at `slot`, halved between the parent and `sibling`;
+// the lower end of the sibling's first child comes back, to move up to the grandparent.
+Separator SplitInner(EntryTree::Inner& parent, std::uint32_t slot, EntryTree::Node* added, const Separator& low,
+                     EntryTree::Inner& sibling) noexcept
+{
+    EntryTree::Node* children[kInnerCapacity + 1];
+    Separator lows[kInnerCapacity + 1];
+    for (std::uint32_t i = 0, from = 0; i <= kInnerCapacity; ++i) {
+        if (i == slot) {
+            children[i] = added;
+            lows[i] = low;
+        } else {
+            children[i] = parent.children[from];
+            lows[i] = parent.lows[from];
+            ++from;
+        }
+    }
+    constexpr std::uint32_t kKept = (kInnerCapacity + 1) / 2;
+    parent.count = kKept;
+    for (std::uint32_t i = 0; i < kKept; ++i) {
+        parent.children[i] = children[i];
+        parent.children[i]->parent = &parent; // the added child may have landed here
+        parent.lows[i] = lows[i];
+    }
+    sibling.count = kInnerCapacity + 1 - kKept;
+    for (std::uint32_t i = 0; i < sibling.count; ++i) {
+        sibling.children[i] = children[kKept + i];
+        sibling.children[i]->parent = &sibling;
+        if (i > 0) {
+            sibling.lows[i] = lows[kKept + i];
+        }
+    }
+    sibling.lows[0] = Separator{};
+    parent.lows[0] = Separator{};
+    return lows[kKept];
+}
+
+// Hangs `added` beside its left neighbour, splitting full parents on the way up; the new
+// root when the old one split, null otherwise.
+EntryTree::Inner* HangBeside(EntryTree::Node* left, EntryTree::Node* added, Separator low, SplitNodes& nodes) noexcept
+{
+    for (;;) {
+        EntryTree::Inner* parent = left->parent;
+        if (parent == nullptr) {
+            return MakeRoot(left, added, low, nodes.TakeInner());
+        }
+        const std::uint32_t slot = IndexInParent(*parent, left) + 1;
+        if (parent->count < kInnerCapacity) {
+            InsertChild(*parent, slot, added, low);
+            return nullptr;
+        }
+        EntryTree::Inner* sibling = nodes.TakeInner();
+        low = SplitInner(*parent, slot, added, low, *sibling);
+        left = parent;
+        added = sibling;
+    }
+}
+
+} // namespace
+
 void EntryTree::InsertAt(Position place, const Entry& entry)
 {
     if (root_ == nullptr) {
-        auto leaf = MakeNode<Leaf>();
-        root_ = first_ = last_ = leaf.release();
+        root_ = first_ = last_ = MakeNode<Leaf>().release();
         leaves_ = 1;
         place = {first_, 0};
     }
-    Leaf* leaf = place.leaf;
-    const std::uint32_t index = place.index;
-    if (leaf->count < kLeafCapacity) {
-        std::memmove(static_cast<void*>(&leaf->entries[index + 1]), &leaf->entries[index],
-                     (leaf->count - index) * sizeof(Entry));
-        leaf->entries[index] = entry;
-        ++leaf->count;
+    if (place.leaf->count < kLeafCapacity) {
+        PutInLeaf(*place.leaf, place.index, entry);
         ++size_;
         return;
     }
+    SplitAndInsert(place, entry);
+}
 
-    // A split. Everything it needs is allocated first, so a failure changes nothing.
-    std::uint32_t fullAncestors = 0;
-    const Inner* ancestor = leaf->parent;
-    while (ancestor != nullptr && ancestor->count == kInnerCapacity) {
-        ++fullAncestors;
-        ancestor = ancestor->parent;
-    }
-    const std::uint32_t innersNeeded = fullAncestors + (ancestor == nullptr ? 1 : 0);
-    auto right = MakeNode<Leaf>();
-    std::vector<std::unique_ptr<Inner>> spares;
-    spares.reserve(innersNeeded);
-    for (std::uint32_t i = 0; i < innersNeeded; ++i) {
-        spares.push_back(MakeNode<Inner>());
-    }
+void EntryTree::SplitAndInsert(Position place, const Entry& entry)
+{
+    Leaf* leaf = place.leaf;
+    const std::uint32_t index = place.index;
+    SplitNodes nodes = MakeSplitNodes(*leaf);
     // Filling the tree in order (a Load of a saved file) leaves the full leaf as it is.
     const bool appending = leaf == last_ && index == leaf->count;
     const std::uint32_t middle = appending ? kLeafCapacity : kLeafCapacity / 2;
     const Entry& rightFirst = index == middle ? entry : leaf->entries[middle];
-    Separator separator{StoredKey::Of(rightFirst.key.view()), rightFirst.sequence};
+    const Separator low{StoredKey::Of(rightFirst.key.view()), rightFirst.sequence};
 
     // From here nothing throws.
-    Leaf* newLeaf = right.release();
+    Leaf* right = nodes.leaf.release();
     const std::uint32_t moved = leaf->count - middle;
-    std::memcpy(static_cast<void*>(newLeaf->entries), &leaf->entries[middle], moved * sizeof(Entry));
-    newLeaf->count = moved;
+    std::memcpy(static_cast<void*>(right->entries), &leaf->entries[middle], moved * sizeof(Entry));
+    right->count = moved;
     leaf->count = middle;
-    Leaf* target = index < middle ? leaf : newLeaf;
-    const std::uint32_t at = target == leaf ? index : index - middle;
-    std::memmove(static_cast<void*>(&target->entries[at + 1]), &target->entries[at],
-                 (target->count - at) * sizeof(Entry));
-    target->entries[at] = entry;
-    ++target->count;
-    ++size_;
-
-    newLeaf->previous = leaf;
-    newLeaf->next = leaf->next;
-    if (leaf->next != nullptr) {
-        leaf->next->previous = newLeaf;
+    if (index < middle) {
+        PutInLeaf(*leaf, index, entry);
     } else {
-        last_ = newLeaf;
+        PutInLeaf(*right, index - middle, entry);
     }
-    leaf->next = newLeaf;
-    ++leaves_;
+    ++size_;
+    LinkAfter(leaf, right);
+    if (Inner* top = HangBeside(leaf, right, low, nodes); top != nullptr) {
+        root_ = top;
+    }
+}
 
-    // Hang the new node beside its left neighbour, splitting full parents on the way up.
-    Node* left = leaf;
-    Node* added = newLeaf;
-    for (;;) {
-        Inner* parent = left->parent;
-        if (parent == nullptr) {
-            Inner* top = spares.back().release();
-            spares.pop_back();
-            top->count = 2;
-            top->children[0] = left;
-            top->children[1] = added;
-            top->lows[1] = separator;
-            left->parent = added->parent = top;
-            root_ = top;
-            return;
-        }
-        const std::uint32_t slot = IndexInParent(*parent, left) + 1;
-        if (parent->count < kInnerCapacity) {
-            for (std::uint32_t i = parent->count; i > slot; --i) {
-                parent->children[i] = parent->children[i - 1];
-                parent->lows[i] = parent->lows[i - 1];
-            }
-            parent->children[slot] = added;
-            parent->lows[slot] = separator;
-            added->parent = parent;
-            ++parent->count;
-            return;
-        }
-        // The parent overflows: its children with the new one, halved.
-        Node* children[kInnerCapacity + 1];
-        Separator lows[kInnerCapacity + 1];
-        for (std::uint32_t i = 0, from = 0; i <= kInnerCapacity; ++i) {
-            if (i == slot) {
-                children[i] = added;
-                lows[i] = separator;
-            } else {
-                children[i] = parent->children[from];
-                lows[i] = parent->lows[from];
-                ++from;
-            }
-        }
-        Inner* sibling = spares.back().release();
-        spares.pop_back();
-        constexpr std::uint32_t kKept = (kInnerCapacity + 1) / 2;
-        parent->count = kKept;
-        for (std::uint32_t i = 0; i < kKept; ++i) {
-            parent->children[i] = children[i];
-            parent->children[i]->parent = parent; // the added child may have landed here
-            parent->lows[i] = lows[i];
-        }
-        sibling->count = kInnerCapacity + 1 - kKept;
-        for (std::uint32_t i = 0; i < sibling->count; ++i) {
-            sibling->children[i] = children[kKept + i];
-            sibling->children[i]->parent = sibling;
-            if (i > 0) {
-                sibling->lows[i] = lows[kKept + i];
-            }
-        }
-        // The sibling's first lower end moves up to the grandparent.
-        separator = lows[kKept];
-        sibling->lows[0] = Separator{};
-        parent->lows[0] = Separator{};
-        left = parent;
-        added = sibling;
+void EntryTree::LinkAfter(Leaf* leaf, Leaf* right) noexcept
+{
+    right->previous = leaf;
+    right->next = leaf->next;
+    if (leaf->next != nullptr) {
+        leaf->next->previous = right;
+    } else {
+        last_ = right;
     }
+    leaf->next = right;
+    ++leaves_;
 }
 
 void EntryTree::RemoveChild(Inner* parent, std::uint32_t index) noexcept
@@ -488,6 +545,97 @@ void EntryTree::ForgetEntries() noexcept
     FreeNodes();
 }
 
+namespace {
+
+// The nodes of a tree built from entries in order: its leaves and, above them, each level of
+// inner nodes. A build that fails frees the lower ends made so far with their nodes.
+struct BuiltNodes {
+    std::vector<std::unique_ptr<EntryTree::Leaf>> leaves;
+    std::vector<std::vector<std::unique_ptr<EntryTree::Inner>>> levels;
+
+    BuiltNodes() = default;
+    BuiltNodes(const BuiltNodes&) = delete;
+    BuiltNodes& operator=(const BuiltNodes&) = delete;
+    ~BuiltNodes()
+    {
+        for (auto& level : levels) {
+            for (auto& inner : level) {
+                for (std::uint32_t c = 1; inner && c < inner->count; ++c) {
+                    inner->lows[c].key.Free();
+                }
+            }
+        }
+    }
+
+    // Every node now belongs to the tree.
+    void Release() noexcept
+    {
+        for (auto& leaf : leaves) {
+            leaf.release();
+        }
+        for (auto& level : levels) {
+            for (auto& inner : level) {
+                inner.release();
+            }
+        }
+    }
+};
+
+// One level of inner nodes over the nodes below, whose first entries have the ordinals
+// `firsts`; `firsts` becomes the ordinals of the new nodes' first entries. A lower end is a
+// copy of the key of its child's first entry.
+void AddLevel(const std::vector<Entry>& entries, std::vector<std::size_t>& firsts, BuiltNodes& nodes)
+{
+    const std::size_t below = firsts.size();
+    auto& level = nodes.levels.emplace_back((below + kInnerCapacity - 1) / kInnerCapacity);
+    std::vector<std::size_t> levelFirsts(level.size());
+    for (std::size_t n = 0; n < level.size(); ++n) {
+        level[n] = MakeNode<EntryTree::Inner>();
+        EntryTree::Inner& inner = *level[n];
+        const std::size_t begin = n * kInnerCapacity;
+        const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kInnerCapacity, below - begin));
+        levelFirsts[n] = firsts[begin];
+        for (std::uint32_t c = 1; c < count; ++c) {
+            const Entry& lowest = entries[firsts[begin + c]];
+            inner.lows[c] = Separator{StoredKey::Of(lowest.key.view()), lowest.sequence};
+            inner.count = c + 1; // the lower ends made so far, for the clean-up
+        }
+        inner.count = count;
+    }
+    firsts = std::move(levelFirsts);
+}
+
+void FillLeaves(const std::vector<Entry>& entries, const BuiltNodes& nodes) noexcept
+{
+    const auto& leaves = nodes.leaves;
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        EntryTree::Leaf* leaf = leaves[i].get();
+        const std::size_t begin = i * kLeafCapacity;
+        leaf->count = static_cast<std::uint32_t>(std::min<std::size_t>(kLeafCapacity, entries.size() - begin));
+        std::memcpy(static_cast<void*>(leaf->entries), &entries[begin], leaf->count * sizeof(Entry));
+        leaf->previous = i > 0 ? leaves[i - 1].get() : nullptr;
+        leaf->next = i + 1 < leaves.size() ? leaves[i + 1].get() : nullptr;
+    }
+}
+
+void LinkLevels(const BuiltNodes& nodes) noexcept
+{
+    const auto& levels = nodes.levels;
+    for (std::size_t k = 0; k < levels.size(); ++k) {
+        for (std::size_t n = 0; n < levels[k].size(); ++n) {
+            EntryTree::Inner* inner = levels[k][n].get();
+            for (std::uint32_t c = 0; c < inner->count; ++c) {
+                const std::size_t child = n * kInnerCapacity + c;
+                inner->children[c] = k == 0 ? static_cast<EntryTree::Node*>(nodes.leaves[child].get())
+                                            : levels[k - 1][child].get();
+                inner->children[c]->parent = inner;
+            }
+        }
+    }
+}
+
+} // namespace
+
 EntryTree EntryTree::Build(const std::vector<Entry>& entries, CompareMode mode)
 {
     EntryTree tree(mode);
@@ -495,83 +643,29 @@ EntryTree EntryTree::Build(const std::vector<Entry>& entries, CompareMode mode)
         return tree;
     }
     // Every node first, each level with the ordinal of its first entry per node.
-    std::vector<std::unique_ptr<Leaf>> leaves((entries.size() + kLeafCapacity - 1) / kLeafCapacity);
-    for (auto& leaf : leaves) {
+    BuiltNodes nodes;
+    nodes.leaves.resize((entries.size() + kLeafCapacity - 1) / kLeafCapacity);
+    for (auto& leaf : nodes.leaves) {
         leaf = MakeNode<Leaf>();
     }
-    std::vector<std::vector<std::unique_ptr<Inner>>> levels;
-    std::vector<std::size_t> firsts(leaves.size());
-    for (std::size_t i = 0; i < leaves.size(); ++i) {
+    std::vector<std::size_t> firsts(nodes.leaves.size());
+    for (std::size_t i = 0; i < firsts.size(); ++i) {
         firsts[i] = i * kLeafCapacity;
     }
-    std::size_t below = leaves.size();
-    // A lower end is a copy of the key of its child's first entry; those made so far are
-    // freed again when a later one cannot be made.
-    try {
-        while (below > 1) {
-            auto& level = levels.emplace_back((below + kInnerCapacity - 1) / kInnerCapacity);
-            std::vector<std::size_t> levelFirsts(level.size());
-            for (std::size_t n = 0; n < level.size(); ++n) {
-                level[n] = MakeNode<Inner>();
-                Inner& inner = *level[n];
-                const std::size_t begin = n * kInnerCapacity;
-                const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(kInnerCapacity, below - begin));
-                levelFirsts[n] = firsts[begin];
-                for (std::uint32_t c = 1; c < count; ++c) {
-                    const Entry& lowest = entries[firsts[begin + c]];
-                    inner.lows[c] = Separator{StoredKey::Of(lowest.key.view()), lowest.sequence};
-                    inner.count = c + 1; // the lower ends made so far, for the clean-up
-                }
-                inner.count = count;
-            }
-            firsts = std::move(levelFirsts);
-            below = level.size();
-        }
-    } catch (...) {
-        for (auto& level : levels) {
-            for (auto& inner : level) {
-                if (inner) {
-                    for (std::uint32_t c = 1; c < inner->count; ++c) {
-                        inner->lows[c].key.Free();
-                    }
-                }
-            }
-        }
-        throw;
+    while (firsts.size() > 1) {
+        AddLevel(entries, firsts, nodes);
     }
 
     // Nothing throws from here: the entries go into the leaves and the nodes are linked.
-    for (std::size_t i = 0; i < leaves.size(); ++i) {
-        Leaf* leaf = leaves[i].get();
-        const std::size_t begin = i * kLeafCapacity;
-        leaf->count = static_cast<std::uint32_t>(std::min<std::size_t>(kLeafCapacity, entries.size() - begin));
-        std::memcpy(static_cast<void*>(leaf->entries), &entries[begin], leaf->count * sizeof(Entry));
-        leaf->previous = i > 0 ? leaves[i - 1].get() : nullptr;
-        leaf->next = i + 1 < leaves.size() ? leaves[i + 1].get() : nullptr;
-    }
-    for (std::size_t k = 0; k < levels.size(); ++k) {
-        for (std::size_t n = 0; n < levels[k].size(); ++n) {
-            Inner* inner = levels[k][n].get();
-            for (std::uint32_t c = 0; c < inner->count; ++c) {
-                const std::size_t child = n * kInnerCapacity + c;
-                inner->children[c] = k == 0 ? static_cast<Node*>(leaves[child].get()) : levels[k - 1][child].get();
-                inner->children[c]->parent = inner;
-            }
-        }
-    }
-    tree.root_ = levels.empty() ? static_cast<Node*>(leaves.front().get()) : levels.back().front().get();
-    tree.first_ = leaves.front().get();
-    tree.last_ = leaves.back().get();
+    FillLeaves(entries, nodes);
+    LinkLevels(nodes);
+    tree.root_ = nodes.levels.empty() ? static_cast<Node*>(nodes.leaves.front().get())
+                                      : nodes.levels.back().front().get();
+    tree.first_ = nodes.leaves.front().get();
+    tree.last_ = nodes.leaves.back().get();
     tree.size_ = entries.size();
-    tree.leaves_ = leaves.size();
-    for (auto& leaf : leaves) {
-        leaf.release();
-    }
-    for (auto& level : levels) {
-        for (auto& inner : level) {
-            inner.release();
-        }
-    }
+    tree.leaves_ = nodes.leaves.size();
+    nodes.Release();
     return tree;
 }
 

@@ -111,6 +111,9 @@ public:
 
 private:
     void FreeNodes() noexcept;
+    // InsertAt at a full leaf: it splits in two, the entry going into the half its place is in.
+    void SplitAndInsert(Position place, const Entry& entry);
+    void LinkAfter(Leaf* leaf, Leaf* right) noexcept;
     void RemoveLeaf(Leaf* leaf) noexcept;
     void RemoveChild(Inner* parent, std::uint32_t index) noexcept;
 

@@ -4,6 +4,7 @@
 
 #include "platform/unique_bstr.h"
 #include "platform/unique_safearray.h"
+#include "store/variant_copy.h"
 
 namespace korvo {
 namespace {
@@ -29,35 +30,6 @@ HRESULT FillArray(VARIANT* result, LONG count, Fill&& fill) noexcept
     }
     SetArrayResult(result, array.release());
     return S_OK;
-}
-
-// The types whose variant copy is a copy of the VARIANT's bits: no string, array,
-// reference, interface or record to duplicate or count.
-bool CopiesBitForBit(VARTYPE type) noexcept
-{
-    switch (type) {
-    case VT_EMPTY:
-    case VT_NULL:
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_ERROR:
-    case VT_BOOL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // A long key's text lies where the key was made, in no order a walk follows. The texts of

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/hresult_from_exception.h"
+
 namespace korvo {
 
 void ReleaseItem(VARIANT& item) noexcept
@@ -161,7 +163,6 @@ void ItemMap::Rebuild(CompareMode mode, bool renumber)
     entries_.ForgetEntries();
     entries_ = std::move(rebuilt);
     nextSequence_ = sequence;
-    ++version_;
     Recount();
 }
 
@@ -194,9 +195,9 @@ void ItemMap::CompactIfSparse() noexcept
 
 std::uint32_t ItemMap::TakeSequences(std::size_t count)
 {
-    if (count >= std::numeric_limits<std::uint32_t>::max() - nextSequence_) {
+    if (!SequencesLeft(count)) {
         Rebuild(entries_.mode(), true);
-        if (count >= std::numeric_limits<std::uint32_t>::max() - nextSequence_) {
+        if (!SequencesLeft(count)) {
             throw std::bad_alloc(); // more entries than sequence numbers: cannot be held
         }
     }
@@ -205,11 +206,20 @@ std::uint32_t ItemMap::TakeSequences(std::size_t count)
     return first;
 }
 
+bool ItemMap::Renumber() noexcept
+{
+    const HRESULT renumbered = CallReturningHresult([&] {
+        Rebuild(entries_.mode(), true);
+        return S_OK;
+    });
+    return SUCCEEDED(renumbered) && SequencesLeft(1);
+}
+
 ItemMap::Group ItemMap::FindGroup(KeyView key) const noexcept
 {
     Group group;
-    group.version = version_;
-    auto at = entries_.Previous(EntryTree::Normalised(entries_.Seek(key, EntryTree::kBehindAll)));
+    group.behind = entries_.Seek(key, EntryTree::kBehindAll);
+    auto at = entries_.Previous(EntryTree::Normalised(group.behind));
     while (at != EntryTree::End() && CompareKeys(EntryTree::At(at).key.view(), key, entries_.mode()) == 0) {
         group.first = at;
         ++group.count;
@@ -221,7 +231,6 @@ ItemMap::Group ItemMap::FindGroup(KeyView key) const noexcept
 ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
 {
     Place result;
-    result.version = version_;
     // A key behind every key (a Load of a file saved in order) needs only the last entry.
     const auto last = entries_.Previous(EntryTree::End());
     if (last != EntryTree::End()) {
@@ -239,35 +248,21 @@ ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
     return result;
 }
 
-void ItemMap::InsertAt(const Place& place, KeyView key, UniqueVariant&& item)
-{
-    InsertAt(place, StoredKey::Of(key), std::move(item));
-}
-
 void ItemMap::InsertAt(const Place& place, StoredKey stored, UniqueVariant&& item)
 {
-    bool present = place.present;
     try {
-        const std::uint64_t versionBefore = version_;
-        const std::uint32_t sequence = TakeSequences(1);
-        const Entry entry{stored, sequence, *item.get()};
-        if (place.version == version_ && versionBefore == version_) {
-            entries_.InsertAt(place.place, entry);
-        } else {
-            // The container changed since the place was found (an AddRef run by the copy of
-            // the item may have added or removed this very key): both are looked up again.
-            const Place fresh = PlaceFor(stored.view());
-            present = fresh.present;
-            entries_.InsertAt(fresh.place, entry);
+        if (!SequencesLeft(1)) {
+            throw std::bad_alloc(); // not made ready: never a number twice
         }
+        entries_.InsertAt(place.place, Entry{stored, nextSequence_, *item.get()});
     } catch (...) {
         stored.Free();
         throw;
     }
+    ++nextSequence_;
     VARIANT owned;
     item.release(&owned); // the entry holds these bits now
-    ++version_;
-    if (!present) {
+    if (!place.present) {
         ++distinctKeys_;
     }
     CountObjects(owned, 1);
@@ -281,7 +276,6 @@ void ItemMap::ReplaceItem(const Group& group, UniqueVariant&& item, RemovedEntri
     removed.items().push_back(held); // within the room the caller made
     item.release(&held);
     CountObjects(held, 1);
-    ++version_;
 }
 
 void ItemMap::Erase(const Group& group, RemovedEntries& removed)
@@ -295,7 +289,6 @@ void ItemMap::Erase(const Group& group, RemovedEntries& removed)
         CountObjects(EntryTree::At(at).item, -1);
     }
     entries_.Erase(group.first, group.count, removed.items(), removed.keys());
-    ++version_;
     --distinctKeys_;
     Counted();
     CompactIfSparse();
@@ -305,7 +298,6 @@ void ItemMap::EraseAll(RemovedEntries& removed) noexcept
 {
     // The emptied tree keeps the mode it was ordered for.
     removed.TakeTree(std::move(entries_));
-    ++version_;
     distinctKeys_ = 0;
     objectItems_.store(0, std::memory_order_relaxed);
     Counted();
@@ -324,7 +316,6 @@ void ItemMap::EraseFlagged(const std::vector<bool>& flags, std::size_t flagged, 
         }
     }
     entries_.EraseFlagged(flags, removed.items(), removed.keys());
-    ++version_;
     Recount();
     CompactIfSparse();
 }
@@ -386,13 +377,11 @@ void ItemMap::Rename(KeyView key, KeyView newKey, RemovedEntries& removed)
         for (std::size_t i = inserted; i < keys.size(); ++i) {
             keys[i].Free();
         }
-        ++version_;
         throw;
     }
     // The old entries are the first of their key's group (before the new ones when the new
     // key is equivalent); their items now belong to the new entries.
     entries_.Erase(FindGroup(key).first, group.count, dropped, removed.keys());
-    ++version_;
     if (!equivalent) {
         distinctKeys_ += newKeyPresent ? -1 : 0;
     }

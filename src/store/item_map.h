@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -110,18 +111,20 @@ public:
         EntryTree::Position position_;
     };
 
-    // The entries of one key: the first of them and how many there are.
-    struct Group {
-        EntryTree::Position first;
-        std::size_t count = 0;
-        std::uint64_t version = 0;
-    };
-
     // Where a new entry of a key goes, found by one descent, and whether the key is there.
+    // Good until the container changes.
     struct Place {
         EntryTree::Position place;
         bool present = false;
-        std::uint64_t version = 0;
+    };
+
+    // The entries of one key: the first of them, how many there are, and the place behind
+    // them, where a new entry of the key goes.
+    struct Group {
+        EntryTree::Position first;
+        std::size_t count = 0;
+        EntryTree::Position behind;
+        Place PlaceBehind() const noexcept { return {behind, count > 0}; }
     };
 
     ItemMap() noexcept : entries_(CompareMode::Binary) {}
@@ -145,20 +148,19 @@ public:
     void CopyEntries(Entry* out) const noexcept { entries_.CopyAll(out); }
 
     Group FindGroup(KeyView key) const noexcept;
-    // False once the container has changed since the group was found.
-    bool Current(const Group& group) const noexcept { return group.version == version_; }
-    bool Current(const Place& place) const noexcept { return place.version == version_; }
     Place PlaceFor(KeyView key) const noexcept;
     static const VARIANT& ItemAt(EntryTree::Position position) noexcept { return EntryTree::At(position).item; }
 
-    // Adds an entry behind every entry of an equivalent key, which takes the item over. With
-    // a place from PlaceFor (no change of the container since, or it is looked up again)
-    // the lookup is not repeated. Throws std::bad_alloc before anything changes (the item
-    // stays the caller's).
-    void Insert(KeyView key, UniqueVariant&& item) { InsertAt(PlaceFor(key), key, std::move(item)); }
-    void InsertAt(const Place& place, KeyView key, UniqueVariant&& item);
-    // The same with the key already made for the entry, which takes it over; on a throw the
-    // key has been freed.
+    // Makes sure the next insertion has a sequence number of its own. When the numbers have
+    // run out the entries are numbered anew, which builds the tree anew and so moves every
+    // entry: this is called before the place of an insertion is looked up. False, with the
+    // container as it was, when that needs memory it cannot have.
+    bool ReadyToInsert() noexcept { return SequencesLeft(1) || Renumber(); }
+
+    // Adds an entry behind every entry of an equivalent key at `place`, from PlaceFor or
+    // FindGroup after ReadyToInsert, with no change of the container since. The entry takes
+    // the key made for it and the item over. Throws std::bad_alloc before anything changes:
+    // the key has then been freed and the item stays the caller's.
     void InsertAt(const Place& place, StoredKey key, UniqueVariant&& item);
 
     // Gives a key's one entry a new item; the one it held goes to removed, which must have
@@ -193,7 +195,13 @@ private:
     void Rebuild(CompareMode mode, bool renumber);
     // After removals: a tree that has emptied out is built anew, full, when memory allows.
     void CompactIfSparse() noexcept;
+    bool SequencesLeft(std::size_t count) const noexcept
+    {
+        return count < std::numeric_limits<std::uint32_t>::max() - nextSequence_;
+    }
     std::uint32_t TakeSequences(std::size_t count);
+    // Numbers the entries anew from 1; false when that cannot be done or leaves no number.
+    bool Renumber() noexcept;
     void Counted() noexcept { entryCount_.store(static_cast<LONG>(entries_.size()), std::memory_order_relaxed); }
     void CountObjects(const VARIANT& item, LONG change) noexcept
     {
@@ -205,7 +213,6 @@ private:
 
     EntryTree entries_;
     std::uint32_t nextSequence_ = 1;
-    std::uint64_t version_ = 0;
     LONG distinctKeys_ = 0;
     std::atomic<LONG> entryCount_{0};
     std::atomic<LONG> objectItems_{0};

@@ -1,8 +1,11 @@
-// Copying an object into the store runs its AddRef inside the store's section, and an AddRef
-// may call back into the same store on the same thread. Add and Item put must then find
-// their key's place again: the entries they looked up may have moved to other leaves or gone.
+// Copying an object into the store runs its AddRef, which may call back into the same store
+// on the same thread, or wait for another thread that uses it. The copy is made before the
+// store's section is taken: Add and Item put then look their key up once and act on what the
+// AddRef left, and another thread is not kept waiting.
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -165,6 +168,45 @@ TEST(CopyRunsForeignCodeUniqueKeys, APutReplacesTheItemTheAddRefAdded)
     ASSERT_EQ(V_VT(got.get()), VT_UNKNOWN);
     EXPECT_EQ(V_UNKNOWN(got.get()), &item);
 }
+
+class CopyRunsOutsideTheSection : public ::testing::TestWithParam<bool> {};
+
+// An AddRef that waits for another thread's call on the same named store: the call finds the
+// store free. (A copy inside the section would keep it waiting until the AddRef gave up.)
+TEST_P(CopyRunsOutsideTheSection, AnotherThreadUsesTheStoreWhileTheAddRefRuns)
+{
+    const bool put = GetParam();
+    const std::u16string name = UniqueStoreName(u"copy-outside");
+    ObjectState writer;
+    ObjectState reader;
+    ConnectOk(writer, name);
+    ConnectOk(reader, name);
+    AddOk(writer, u"a", 1);
+    CallbackObject item;
+    // Outlives the member: a call still waiting when the AddRef gives up ends after it.
+    std::future<LONG> count;
+    bool answered = false;
+    item.ArmForNextAddRef([&] {
+        count = std::async(std::launch::async, [&] { return CountOf(reader, u"a"); });
+        answered = count.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    });
+    Var value;
+    V_VT(value.get()) = VT_UNKNOWN;
+    V_UNKNOWN(value.get()) = &item; // the Var does not own this reference
+
+    Bstr key(u"m");
+    EXPECT_EQ(put ? members::PutItem(writer, key, value.get()) : members::Add(writer, key, value.get()), S_OK);
+    V_VT(value.get()) = VT_EMPTY;
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(count.get(), 1);
+    EXPECT_EQ(CountOf(reader, u"m"), 1);
+    RemoveOk(writer, u"m"); // a named store outlives the object on this stack
+    DisConnectOk(reader);
+    DisConnectOk(writer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Members, CopyRunsOutsideTheSection, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "Put" : "Add"); });
 
 } // namespace
 } // namespace korvo::testing
