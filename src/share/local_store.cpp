@@ -315,10 +315,14 @@ HRESULT LocalStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFil
     // the section is held for the copy alone; a store that grew meanwhile makes room inside.
     std::vector<Entry> snapshot;
     if (container_.ObjectItemCount() == 0) {
-        try {
-            snapshot.resize(static_cast<std::size_t>(container_.EntryCount()));
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
+        if (const HRESULT made = CallReturningHresult(
+                [&] {
+                    snapshot.resize(static_cast<std::size_t>(container_.EntryCount()));
+                    return S_OK;
+                },
+                E_OUTOFMEMORY);
+            FAILED(made)) {
+            return made;
         }
     }
     std::shared_ptr<Graveyard> kept;
@@ -370,11 +374,8 @@ std::unique_ptr<KeySlab> SlabFor(std::span<const persist::Record> records) noexc
             ++keys;
         }
     }
-    try {
-        return std::make_unique<KeySlab>(bytes, keys);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return CallTranslatingExceptions([&] { return std::make_unique<KeySlab>(bytes, keys); },
+                                     [](HRESULT) noexcept { return std::unique_ptr<KeySlab>(); });
 }
 
 // The records' values that a variant copy does not take as it is are copied before the

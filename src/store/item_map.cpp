@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/failure_cleanup.h"
 #include "platform/hresult_from_exception.h"
 
 namespace korvo {
 
 void ReleaseItem(VARIANT& item) noexcept
 {
-    try {
-        VariantClear(&item);
-    } catch (...) {
-        // A misbehaving object must not stop the removal of the other items.
-    }
+    // A misbehaving object must not stop the removal of the other items.
+    CallTranslatingExceptions([&] { VariantClear(&item); }, [](HRESULT) noexcept {});
     V_VT(&item) = VT_EMPTY;
 }
 
@@ -185,11 +183,8 @@ void ItemMap::CompactIfSparse() noexcept
 {
     constexpr std::size_t kLeafEntries = 32;
     if (entries_.leafCount() > 8 && entries_.size() * 4 < entries_.leafCount() * kLeafEntries) {
-        try {
-            Rebuild(entries_.mode(), false);
-        } catch (...) {
-            // Sparse but sound: it stays as it is.
-        }
+        // Without the memory to rebuild it, it stays sparse but sound.
+        CallTranslatingExceptions([&] { Rebuild(entries_.mode(), false); }, [](HRESULT) noexcept {});
     }
 }
 
@@ -250,15 +245,12 @@ ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
 
 void ItemMap::InsertAt(const Place& place, StoredKey stored, UniqueVariant&& item)
 {
-    try {
-        if (!SequencesLeft(1)) {
-            throw std::bad_alloc(); // not made ready: never a number twice
-        }
-        entries_.InsertAt(place.place, Entry{stored, nextSequence_, *item.get()});
-    } catch (...) {
-        stored.Free();
-        throw;
+    FailureCleanup freeKey([&] { stored.Free(); });
+    if (!SequencesLeft(1)) {
+        throw std::bad_alloc(); // not made ready: never a number twice
     }
+    entries_.InsertAt(place.place, Entry{stored, nextSequence_, *item.get()});
+    freeKey.Dismiss();
     ++nextSequence_;
     VARIANT owned;
     item.release(&owned); // the entry holds these bits now
@@ -341,43 +333,45 @@ void ItemMap::Rename(KeyView key, KeyView newKey, RemovedEntries& removed)
     }
     std::vector<StoredKey> keys;
     keys.reserve(group.count);
-    try {
+    {
+        FailureCleanup freeKeys([&] {
+            for (StoredKey& made : keys) {
+                made.Free();
+            }
+        });
         for (std::size_t i = 0; i < group.count; ++i) {
             keys.push_back(StoredKey::Of(newKey));
         }
-    } catch (...) {
-        for (StoredKey& made : keys) {
-            made.Free();
-        }
-        throw;
+        freeKeys.Dismiss();
     }
     const bool equivalent = CompareKeys(key, newKey, entries_.mode()) == 0;
     const bool newKeyPresent = !equivalent && FindGroup(newKey).count > 0;
     std::size_t inserted = 0;
     std::uint32_t firstNew = 0;
-    try {
+    {
+        FailureCleanup takeOutNew([&] {
+                // The new entries stand at the end of the new key's group: out they go, their items
+                // staying with the old entries.
+                if (inserted > 0) {
+                    const Group added = FindGroup(newKey);
+                    auto first = added.first;
+                    for (std::size_t skip = added.count - inserted; skip > 0; --skip) {
+                        first = EntryTree::Next(first);
+                    }
+                    entries_.Erase(first, inserted, dropped, droppedKeys);
+                    for (StoredKey& made : droppedKeys) {
+                        made.Free(); // never seen by anyone
+                    }
+                }
+                for (std::size_t i = inserted; i < keys.size(); ++i) {
+                    keys[i].Free();
+                }
+        });
         firstNew = TakeSequences(group.count);
         for (; inserted < group.count; ++inserted) {
             entries_.Insert(Entry{keys[inserted], firstNew + static_cast<std::uint32_t>(inserted), items[inserted]});
         }
-    } catch (...) {
-        // The new entries stand at the end of the new key's group: out they go, their items
-        // staying with the old entries.
-        if (inserted > 0) {
-            const Group added = FindGroup(newKey);
-            auto first = added.first;
-            for (std::size_t skip = added.count - inserted; skip > 0; --skip) {
-                first = EntryTree::Next(first);
-            }
-            entries_.Erase(first, inserted, dropped, droppedKeys);
-            for (StoredKey& made : droppedKeys) {
-                made.Free(); // never seen by anyone
-            }
-        }
-        for (std::size_t i = inserted; i < keys.size(); ++i) {
-            keys[i].Free();
-        }
-        throw;
+        takeOutNew.Dismiss();
     }
     // The old entries are the first of their key's group (before the new ones when the new
     // key is equivalent); their items now belong to the new entries.
