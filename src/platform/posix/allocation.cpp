@@ -46,7 +46,7 @@ extern "C" LPVOID CoTaskMemAlloc(SIZE_T cb)
     return korvo::posix::RuntimeAlloc(cb);
 }
 
-extern "C" void CoTaskMemFree(LPVOID pv)
+extern "C" void CoTaskMemFree(LPVOID block)
 {
-    korvo::posix::RuntimeFree(pv);
+    korvo::posix::RuntimeFree(block);
 }

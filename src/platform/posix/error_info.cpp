@@ -39,16 +39,16 @@ public:
     ErrorRecord& operator=(const ErrorRecord&) = delete;
 
     // ICreateErrorInfo and IErrorInfo share IUnknown through the ICreateErrorInfo base.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        if (!ppv)
+        if (!out)
             return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ICreateErrorInfo))
-            *ppv = static_cast<ICreateErrorInfo*>(this);
-        else if (IsEqualIID(riid, IID_IErrorInfo))
-            *ppv = static_cast<IErrorInfo*>(this);
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ICreateErrorInfo))
+            *out = static_cast<ICreateErrorInfo*>(this);
+        else if (IsEqualIID(iid, IID_IErrorInfo))
+            *out = static_cast<IErrorInfo*>(this);
         else {
-            *ppv = nullptr;
+            *out = nullptr;
             return E_NOINTERFACE;
         }
         AddRef();
@@ -86,11 +86,11 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override
     {
-        if (!pGUID)
+        if (!guid)
             return E_INVALIDARG;
-        *pGUID = guid_;
+        *guid = guid_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return HandOutText(source_, out); }
@@ -152,32 +152,32 @@ thread_local CurrentErrorSlot currentError;
 
 } // namespace
 
-extern "C" HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo)
+extern "C" HRESULT CreateErrorInfo(ICreateErrorInfo** out)
 {
-    if (!pperrinfo)
+    if (!out)
         return E_INVALIDARG;
-    *pperrinfo = nullptr;
+    *out = nullptr;
     if (!TakeAllocation())
         return E_OUTOFMEMORY;
     auto* record = new (std::nothrow) ErrorRecord();
     if (!record)
         return E_OUTOFMEMORY;
-    *pperrinfo = record;
+    *out = record;
     return S_OK;
 }
 
-extern "C" HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo)
+extern "C" HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* errorInfo)
 {
-    if (dwReserved != 0)
+    if (reserved != 0)
         return E_INVALIDARG;
-    currentError.Replace(perrinfo);
+    currentError.Replace(errorInfo);
     return S_OK;
 }
 
-extern "C" HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo)
+extern "C" HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** out)
 {
-    if (dwReserved != 0 || !pperrinfo)
+    if (reserved != 0 || !out)
         return E_INVALIDARG;
-    *pperrinfo = currentError.Take();
-    return *pperrinfo ? S_OK : S_FALSE;
+    *out = currentError.Take();
+    return *out ? S_OK : S_FALSE;
 }

@@ -75,70 +75,70 @@ HRESULT DeepenCopy(VARIANTARG* dest, const VARIANTARG* src)
 
 } // namespace
 
-extern "C" void VariantInit(VARIANTARG* pvarg)
+extern "C" void VariantInit(VARIANTARG* variant)
 {
-    V_VT(pvarg) = VT_EMPTY;
-    pvarg->wReserved1 = pvarg->wReserved2 = pvarg->wReserved3 = 0;
+    V_VT(variant) = VT_EMPTY;
+    variant->wReserved1 = variant->wReserved2 = variant->wReserved3 = 0;
 }
 
-extern "C" HRESULT VariantClear(VARIANTARG* pvarg)
+extern "C" HRESULT VariantClear(VARIANTARG* variant)
 {
-    if (!pvarg)
+    if (!variant)
         return E_INVALIDARG;
-    HRESULT hr = ValidateVariantType(V_VT(pvarg));
+    HRESULT hr = ValidateVariantType(V_VT(variant));
     if (FAILED(hr))
         return hr;
-    hr = ReleaseContents(pvarg);
+    hr = ReleaseContents(variant);
     if (FAILED(hr))
         return hr;
-    V_VT(pvarg) = VT_EMPTY;
+    V_VT(variant) = VT_EMPTY;
     return S_OK;
 }
 
-extern "C" HRESULT VariantCopy(VARIANTARG* pvargDest, VARIANTARG* pvargSrc)
+extern "C" HRESULT VariantCopy(VARIANTARG* destination, VARIANTARG* source)
 {
-    if (!pvargDest || !pvargSrc)
+    if (!destination || !source)
         return E_INVALIDARG;
-    if ((V_VT(pvargSrc) & VT_TYPEMASK) == VT_CLSID || FAILED(ValidateVariantType(V_VT(pvargSrc))))
+    if ((V_VT(source) & VT_TYPEMASK) == VT_CLSID || FAILED(ValidateVariantType(V_VT(source))))
         return DISP_E_BADVARTYPE;
-    if (pvargDest == pvargSrc)
+    if (destination == source)
         return S_OK;
-    HRESULT hr = VariantClear(pvargDest);
+    HRESULT hr = VariantClear(destination);
     if (FAILED(hr))
         return hr;
     VARIANTARG copy;
-    std::memcpy(&copy, pvargSrc, sizeof copy);
-    hr = DeepenCopy(&copy, pvargSrc);
+    std::memcpy(&copy, source, sizeof copy);
+    hr = DeepenCopy(&copy, source);
     if (FAILED(hr))
         return hr;
-    std::memcpy(pvargDest, &copy, sizeof copy);
+    std::memcpy(destination, &copy, sizeof copy);
     return S_OK;
 }
 
-extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, VARIANTARG* pvargSrc)
+extern "C" HRESULT VariantCopyInd(VARIANT* destination, VARIANTARG* source)
 {
-    if (!pvarDest || !pvargSrc)
+    if (!destination || !source)
         return E_INVALIDARG;
-    if (!V_ISBYREF(pvargSrc))
-        return VariantCopy(pvarDest, pvargSrc);
-    HRESULT hr = ValidateVariantType(V_VT(pvargSrc));
+    if (!V_ISBYREF(source))
+        return VariantCopy(destination, source);
+    HRESULT hr = ValidateVariantType(V_VT(source));
     if (FAILED(hr))
         return hr;
-    if (!V_BYREF(pvargSrc))
+    if (!V_BYREF(source))
         return E_INVALIDARG;
 
     // Build the by-value image of what the reference points at, then deep-copy it.
-    const VARTYPE target = V_VT(pvargSrc) & ~VT_BYREF;
+    const VARTYPE target = V_VT(source) & ~VT_BYREF;
     VARIANTARG image;
     VariantInit(&image);
     if (target == VT_VARIANT) {
-        VARIANT* inner = V_VARIANTREF(pvargSrc);
+        VARIANT* inner = V_VARIANTREF(source);
         if (V_VT(inner) == (VT_BYREF | VT_VARIANT))
             return E_INVALIDARG;
         std::memcpy(&image, inner, sizeof image);
     } else {
         V_VT(&image) = target;
-        const void* ref = V_BYREF(pvargSrc);
+        const void* ref = V_BYREF(source);
         if (target & VT_ARRAY) {
             V_ARRAY(&image) = *static_cast<SAFEARRAY* const*>(ref);
         } else {
@@ -189,11 +189,11 @@ extern "C" HRESULT VariantCopyInd(VARIANT* pvarDest, VARIANTARG* pvargSrc)
     hr = VariantCopy(&copy, &image);
     if (FAILED(hr))
         return hr;
-    hr = VariantClear(pvarDest);
+    hr = VariantClear(destination);
     if (FAILED(hr)) {
         VariantClear(&copy);
         return hr;
     }
-    std::memcpy(pvarDest, &copy, sizeof copy);
+    std::memcpy(destination, &copy, sizeof copy);
     return S_OK;
 }

@@ -247,25 +247,25 @@ HRESULT ScalarText(const VARIANT& v, USHORT flags, BSTR* out)
 
 } // namespace
 
-extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt)
+extern "C" HRESULT VariantChangeType(VARIANTARG* destination, VARIANTARG* source, USHORT flags, VARTYPE vt)
 {
-    if (!pvargDest || !pvarSrc)
+    if (!destination || !source)
         return E_INVALIDARG;
     if ((vt & VT_TYPEMASK) == VT_CLSID)
         return DISP_E_BADVARTYPE;
-    HRESULT hr = ValidateVariantType(V_VT(pvarSrc));
+    HRESULT hr = ValidateVariantType(V_VT(source));
     if (FAILED(hr))
         return hr;
     hr = ValidateVariantType(vt);
     if (FAILED(hr))
         return hr;
-    if (V_ISBYREF(pvarSrc) && !V_BYREF(pvarSrc))
+    if (V_ISBYREF(source) && !V_BYREF(source))
         return DISP_E_TYPEMISMATCH;
 
     // Work on a by-value copy, so that the source may be the destination.
     VARIANT value;
     VariantInit(&value);
-    hr = VariantCopyInd(&value, pvarSrc);
+    hr = VariantCopyInd(&value, source);
     if (FAILED(hr))
         return hr;
     VARIANT result;
@@ -274,7 +274,7 @@ extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc,
         hr = VariantCopy(&result, &value);
     } else if (vt == VT_BSTR) {
         BSTR text = nullptr;
-        hr = ScalarText(value, wFlags, &text);
+        hr = ScalarText(value, flags, &text);
         if (SUCCEEDED(hr)) {
             V_VT(&result) = VT_BSTR;
             V_BSTR(&result) = text;
@@ -286,11 +286,11 @@ extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc,
     VariantClear(&value);
     if (FAILED(hr))
         return hr;
-    hr = VariantClear(pvargDest);
+    hr = VariantClear(destination);
     if (FAILED(hr)) {
         VariantClear(&result);
         return hr;
     }
-    std::memcpy(pvargDest, &result, sizeof result);
+    std::memcpy(destination, &result, sizeof result);
     return S_OK;
 }

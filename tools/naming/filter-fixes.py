@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""filter-fixes.py <fixes dir> <root> [--only DIR]... [--keep-out DIR]...
+
+Keeps, in clang-tidy's exported fix files, the renames of names declared under src/ (a test's
+own names stay), of the --only folders when given, and drops every rename that would also edit
+a --keep-out folder (those are listed, for a later run on the tree where they may change). The
+same name's rename comes once from every source that sees it: duplicates are dropped too, so
+clang-apply-replacements does not refuse them as conflicting.
+"""
+import os
+import sys
+
+import yaml
+
+
+def under(path, folders):
+    return any(path.startswith(folder.rstrip("/") + "/") for folder in folders)
+
+
+def main(argv):
+    fixes_dir, root = argv[0], os.path.realpath(argv[1])
+    only, keep_out, i = [], [], 2
+    while i < len(argv):
+        (only if argv[i] == "--only" else keep_out).append(os.path.join(root, argv[i + 1]))
+        i += 2
+    seen, held = set(), set()
+    for name in sorted(os.listdir(fixes_dir)):
+        path = os.path.join(fixes_dir, name)
+        document = yaml.safe_load(open(path)) or {}
+        kept = []
+        for diagnostic in document.get("Diagnostics") or []:
+            message = diagnostic["DiagnosticMessage"]
+            where = os.path.realpath(message.get("FilePath") or "")
+            if not under(where, [os.path.join(root, "src")]) or (only and not under(where, only)):
+                continue
+            replacements = message.get("Replacements") or []
+            edited = {os.path.realpath(r["FilePath"]) for r in replacements}
+            key = (where, message.get("FileOffset"), message["Message"])
+            if keep_out and any(under(file, keep_out) for file in edited):
+                if key not in held:
+                    held.add(key)
+                    print(f"held back (edits a kept-out folder): {os.path.relpath(where, root)}: {message['Message']}")
+                continue
+            message["Replacements"] = [r for r in replacements
+                                       if (os.path.realpath(r["FilePath"]), r["Offset"]) not in seen]
+            seen.update((os.path.realpath(r["FilePath"]), r["Offset"]) for r in replacements)
+            if message["Replacements"]:
+                kept.append(diagnostic)
+        document["Diagnostics"] = kept
+        with open(path, "w") as out:
+            yaml.safe_dump(document, out, sort_keys=False)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
