@@ -23,31 +23,43 @@ def main(argv):
     while i < len(argv):
         (only if argv[i] == "--only" else keep_out).append(os.path.join(root, argv[i + 1]))
         i += 2
-    seen, held = set(), set()
+    documents = {}
     for name in sorted(os.listdir(fixes_dir)):
-        path = os.path.join(fixes_dir, name)
-        document = yaml.safe_load(open(path)) or {}
+        documents[name] = yaml.safe_load(open(os.path.join(fixes_dir, name))) or {}
+
+    def key(message):
+        return (os.path.realpath(message.get("FilePath") or ""), message.get("FileOffset"), message["Message"])
+
+    def in_scope(message):
+        where = key(message)[0]
+        return under(where, [os.path.join(root, "src")]) and (not only or under(where, only))
+
+    # A name is held back everywhere once any source's rename of it edits a kept-out folder.
+    held = set()
+    for document in documents.values():
+        for diagnostic in document.get("Diagnostics") or []:
+            message = diagnostic["DiagnosticMessage"]
+            edited = {os.path.realpath(r["FilePath"]) for r in message.get("Replacements") or []}
+            if in_scope(message) and keep_out and any(under(file, keep_out) for file in edited):
+                held.add(key(message))
+    for where, _, text in sorted(held):
+        print(f"held back (edits a kept-out folder): {os.path.relpath(where, root)}: {text}")
+
+    seen = set()
+    for name, document in documents.items():
         kept = []
         for diagnostic in document.get("Diagnostics") or []:
             message = diagnostic["DiagnosticMessage"]
-            where = os.path.realpath(message.get("FilePath") or "")
-            if not under(where, [os.path.join(root, "src")]) or (only and not under(where, only)):
+            if not in_scope(message) or key(message) in held:
                 continue
             replacements = message.get("Replacements") or []
-            edited = {os.path.realpath(r["FilePath"]) for r in replacements}
-            key = (where, message.get("FileOffset"), message["Message"])
-            if keep_out and any(under(file, keep_out) for file in edited):
-                if key not in held:
-                    held.add(key)
-                    print(f"held back (edits a kept-out folder): {os.path.relpath(where, root)}: {message['Message']}")
-                continue
             message["Replacements"] = [r for r in replacements
                                        if (os.path.realpath(r["FilePath"]), r["Offset"]) not in seen]
             seen.update((os.path.realpath(r["FilePath"]), r["Offset"]) for r in replacements)
             if message["Replacements"]:
                 kept.append(diagnostic)
         document["Diagnostics"] = kept
-        with open(path, "w") as out:
+        with open(os.path.join(fixes_dir, name), "w") as out:
             yaml.safe_dump(document, out, sort_keys=False)
 
 

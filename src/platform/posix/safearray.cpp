@@ -3,6 +3,7 @@
 // elements.
 #include "allocation.h"
 #include "oleauto.h"
+#include "variant_type.h"
 
 #include <cstring>
 #include <new>
@@ -15,41 +16,6 @@ using korvo::posix::RuntimeFree;
 constexpr std::size_t kHeaderBytes = 16;
 constexpr ULONG kMaxLocks = 0xFFFF;
 
-ULONG ElementSize(VARTYPE vt)
-{
-    switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-        return 1;
-    case VT_I2:
-    case VT_UI2:
-    case VT_BOOL:
-        return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-    case VT_ERROR:
-        return 4;
-    case VT_I8:
-    case VT_UI8:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-        return 8;
-    case VT_BSTR:
-    case VT_UNKNOWN:
-    case VT_DISPATCH:
-        return sizeof(void*);
-    case VT_DECIMAL:
-        return sizeof(DECIMAL);
-    case VT_VARIANT:
-        return sizeof(VARIANT);
-    default:
-        return 0;
-    }
-}
 
 USHORT FeaturesOf(VARTYPE vt)
 {
@@ -84,7 +50,7 @@ ULONG CountOf(const SAFEARRAY* array)
 
 SAFEARRAY* AllocateVector(VARTYPE vt, LONG lowerBound, ULONG count)
 {
-    const ULONG size = ElementSize(vt);
+    const ULONG size = korvo::posix::ValueSize(vt);
     if (size == 0)
         return nullptr;
     const unsigned long long dataBytes = static_cast<unsigned long long>(size) * count;

@@ -2,7 +2,6 @@
 #include "platform/socket.h"
 
 #include <cerrno>
-#include <charconv>
 #include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -10,6 +9,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include "platform/socket_steps.h"
 #include "socket_errno.h"
 
 namespace korvo {
@@ -62,25 +62,19 @@ HRESULT ConnectAddress(const addrinfo& address, Deadline deadline, Socket& conne
 HRESULT ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadline, Socket& connected) noexcept
 {
     connected.Close();
-    char service[8] = {};
-    std::to_chars(service, service + sizeof service - 1, port);
+    const socket_steps::ServiceText service(port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    const int resolved = getaddrinfo(host.c_str(), service, &hints, &found);
+    const int resolved = getaddrinfo(host.c_str(), service.text, &hints, &found);
     if (resolved != 0)
         return posix::ResolverError(resolved);
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
 
-    HRESULT result = socket_error::kHostNotFound;
-    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-        result = ConnectAddress(*address, deadline, connected);
-        if (SUCCEEDED(result) || result == socket_error::kTimedOut)
-            break;
-    }
-    return result;
+    return socket_steps::ConnectFirstAccepting(
+        found, [&](const addrinfo& address) { return ConnectAddress(address, deadline, connected); });
 }
 
 } // namespace korvo

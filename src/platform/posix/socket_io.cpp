@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/socket_steps.h"
 #include "socket_errno.h"
 
 namespace korvo {
@@ -53,24 +54,21 @@ HRESULT SendAll(Socket& socket, std::string_view data, Deadline deadline) noexce
     if (!socket.IsOpen())
         return socket_error::kNotConnected;
     const int fd = Descriptor(socket);
-    while (!data.empty()) {
+    const auto trySend = [fd](std::string_view left) -> socket_steps::SendAttempt {
         // MSG_NOSIGNAL: a closed peer is an error to report, not a signal that ends the host.
-        const ssize_t sent = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
+        const ssize_t sent = send(fd, left.data(), left.size(), MSG_NOSIGNAL);
         if (sent > 0) {
-            data.remove_prefix(static_cast<std::size_t>(sent));
-            continue;
+            return {.sent = static_cast<std::size_t>(sent)};
         }
-        if (sent < 0 && errno == EINTR)
-            continue;
+        if (sent < 0 && errno == EINTR) {
+            return {};
+        }
         if (sent < 0 && WouldBlock(errno)) {
-            const HRESULT waited = WaitFor(fd, POLLOUT, deadline);
-            if (FAILED(waited))
-                return waited;
-            continue;
+            return {.waitWritable = true};
         }
-        return SocketErrorFromErrno(errno);
-    }
-    return S_OK;
+        return {.failure = SocketErrorFromErrno(errno)};
+    };
+    return socket_steps::SendEvery(data, trySend, [&] { return WaitFor(fd, POLLOUT, deadline); });
 }
 
 HRESULT ReceiveSome(Socket& socket, std::span<char> buffer, Deadline deadline, std::size_t& received) noexcept

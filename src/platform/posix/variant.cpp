@@ -6,6 +6,42 @@
 
 namespace korvo::posix {
 
+ULONG ValueSize(VARTYPE vt)
+{
+    switch (vt) {
+    case VT_I1:
+    case VT_UI1:
+        return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+        return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
+        return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+        return 8;
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+        return sizeof(void*);
+    case VT_DECIMAL:
+        return sizeof(DECIMAL);
+    case VT_VARIANT:
+        return sizeof(VARIANT);
+    default:
+        return 0;
+    }
+}
+
 HRESULT ValidateVariantType(VARTYPE vt)
 {
     const VARTYPE modifiers = vt & ~VT_TYPEMASK;
@@ -23,6 +59,7 @@ HRESULT ValidateVariantType(VARTYPE vt)
 } // namespace korvo::posix
 
 using korvo::posix::ValidateVariantType;
+using korvo::posix::ValueSize;
 
 namespace {
 
@@ -141,46 +178,17 @@ extern "C" HRESULT VariantCopyInd(VARIANT* destination, VARIANTARG* source)
         const void* ref = V_BYREF(source);
         if (target & VT_ARRAY) {
             V_ARRAY(&image) = *static_cast<SAFEARRAY* const*>(ref);
+        } else if (target == VT_DECIMAL) {
+            // The DECIMAL overlays the whole variant, its type code included.
+            std::memcpy(&image.decVal, ref, sizeof(DECIMAL));
+            V_VT(&image) = VT_DECIMAL;
         } else {
-            switch (target) {
-            case VT_I1:
-            case VT_UI1:
-                std::memcpy(&image.bVal, ref, 1);
-                break;
-            case VT_I2:
-            case VT_UI2:
-            case VT_BOOL:
-                std::memcpy(&image.iVal, ref, 2);
-                break;
-            case VT_I4:
-            case VT_UI4:
-            case VT_INT:
-            case VT_UINT:
-            case VT_R4:
-            case VT_ERROR:
-                std::memcpy(&image.lVal, ref, 4);
-                break;
-            case VT_I8:
-            case VT_UI8:
-            case VT_R8:
-            case VT_CY:
-            case VT_DATE:
-                std::memcpy(&image.llVal, ref, 8);
-                break;
-            case VT_BSTR:
-                V_BSTR(&image) = *static_cast<const BSTR*>(ref);
-                break;
-            case VT_UNKNOWN:
-            case VT_DISPATCH:
-                V_UNKNOWN(&image) = *static_cast<IUnknown* const*>(ref);
-                break;
-            case VT_DECIMAL:
-                std::memcpy(&image.decVal, ref, sizeof(DECIMAL));
-                V_VT(&image) = VT_DECIMAL;
-                break;
-            default:
+            // Every number, string and interface member starts where llVal does.
+            const ULONG size = ValueSize(target);
+            if (size == 0) {
                 return DISP_E_BADVARTYPE;
             }
+            std::memcpy(&image.llVal, ref, size);
         }
     }
     // pvarDest may be the source itself: copy into a temporary first.

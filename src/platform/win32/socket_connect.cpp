@@ -2,9 +2,9 @@
 // connect shows in the exception set, where WSAPoll of older systems never reports it).
 #include "platform/socket.h"
 
-#include <charconv>
 #include <memory>
 
+#include "platform/socket_steps.h"
 #include "socket_winsock.h"
 
 namespace korvo {
@@ -56,26 +56,20 @@ HRESULT ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadlin
     const HRESULT started = win32::EnsureWinsock();
     if (FAILED(started))
         return started;
-    char service[8] = {};
-    std::to_chars(service, service + sizeof service - 1, port);
+    const socket_steps::ServiceText service(port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    const int resolved = getaddrinfo(host.c_str(), service, &hints, &found);
+    const int resolved = getaddrinfo(host.c_str(), service.text, &hints, &found);
     if (resolved != 0)
         return resolved == WSA_NOT_ENOUGH_MEMORY ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(static_cast<DWORD>(resolved));
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
 
-    HRESULT result = socket_error::kHostNotFound;
-    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-        result = ConnectAddress(*address, deadline, connected);
-        if (SUCCEEDED(result) || result == socket_error::kTimedOut)
-            break;
-    }
-    return result;
+    return socket_steps::ConnectFirstAccepting(
+        found, [&](const addrinfo& address) { return ConnectAddress(address, deadline, connected); });
 }
 
 } // namespace korvo

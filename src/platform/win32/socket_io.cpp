@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/socket_steps.h"
 #include "socket_winsock.h"
 
 namespace korvo {
@@ -35,19 +36,18 @@ HRESULT SendAll(Socket& socket, std::string_view data, Deadline deadline) noexce
     if (!socket.IsOpen())
         return socket_error::kNotConnected;
     const SOCKET handle = Handle(socket);
-    while (!data.empty()) {
-        const int sent = send(handle, data.data(), ChunkSize(data.size()), 0);
+    const auto trySend = [handle](std::string_view left) -> socket_steps::SendAttempt {
+        const int sent = send(handle, left.data(), ChunkSize(left.size()), 0);
         if (sent > 0) {
-            data.remove_prefix(static_cast<std::size_t>(sent));
-            continue;
+            return {.sent = static_cast<std::size_t>(sent)};
         }
-        if (sent == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK)
-            return LastSocketError();
-        const HRESULT waited = win32::WaitForSocket(handle, true, MillisecondsUntil(deadline));
-        if (FAILED(waited))
-            return waited;
-    }
-    return S_OK;
+        if (sent == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
+            return {.failure = LastSocketError()};
+        }
+        return {.waitWritable = true};
+    };
+    return socket_steps::SendEvery(
+        data, trySend, [&] { return win32::WaitForSocket(handle, true, MillisecondsUntil(deadline)); });
 }
 
 HRESULT ReceiveSome(Socket& socket, std::span<char> buffer, Deadline deadline, std::size_t& received) noexcept
