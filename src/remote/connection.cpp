@@ -10,10 +10,12 @@ constexpr std::size_t kReceiveBufferSize = 16 * 1024;
 
 std::string_view TransportFailure(HRESULT code)
 {
-    if (code == socket_error::kTimedOut)
+    if (code == socket_error::kTimedOut) {
         return "no reply within the operation time-out";
-    if (code == socket_error::kConnectionReset)
+    }
+    if (code == socket_error::kConnectionReset) {
         return "connection closed by the server";
+    }
     return "connection failed";
 }
 
@@ -24,39 +26,45 @@ Status Connection::Open(const ServerSettings& settings) noexcept
     try {
         Close();
         endpoint_ = settings.host + ":" + std::to_string(settings.port);
-        operation_timeout_ = settings.operation_timeout;
+        operationTimeout_ = settings.operation_timeout;
         parser_ = ReplyParser(settings.limits);
         buffer_.resize(kReceiveBufferSize);
 
         const HRESULT connected = ConnectTcp(settings.host, settings.port, DeadlineAfter(settings.connect_timeout),
                                              socket_);
-        if (FAILED(connected))
+        if (FAILED(connected)) {
             return Failure(connected, connected == socket_error::kTimedOut ? "no connection within the connect time-out"
                                                                            : "cannot connect");
+        }
 
         const bool authenticate = !settings.password.empty() || !settings.user.empty();
         const bool select = settings.database != 0;
         Request handshake;
         const std::string database = std::to_string(settings.database);
         HRESULT added = S_OK;
-        if (authenticate && settings.user.empty())
+        if (authenticate && settings.user.empty()) {
             added = handshake.Add({"AUTH", settings.password});
-        else if (authenticate)
+        } else if (authenticate) {
             added = handshake.Add({"AUTH", settings.user, settings.password});
-        if (SUCCEEDED(added) && select)
+        }
+        if (SUCCEEDED(added) && select) {
             added = handshake.Add({"SELECT", database});
-        if (SUCCEEDED(added) && !settings.function_library.empty())
+        }
+        if (SUCCEEDED(added) && !settings.function_library.empty()) {
             added = handshake.Add({"FUNCTION", "LOAD", settings.function_library});
+        }
         if (FAILED(added)) {
             Close();
             return {added, {}};
         }
-        if (handshake.command_count() == 0)
+        if (handshake.CommandCount() == 0) {
             return {};
+        }
         std::vector<Reply> replies;
         Status status = Execute(handshake, replies);
-        if (!status.ok())
+        if (!status.ok()) {
             return status;
+        }
         return Check(replies, authenticate, select);
     } catch (const std::bad_alloc&) {
         Close();
@@ -82,15 +90,17 @@ Status Connection::Execute(const Request& request, std::vector<Reply>& replies) 
 {
     try {
         replies.clear();
-        if (IsBroken())
+        if (IsBroken()) {
             return Failure(socket_error::kNotConnected, "connection not open");
-        replies.reserve(request.command_count());
-        const Deadline deadline = DeadlineAfter(operation_timeout_);
-        const HRESULT sent = SendAll(socket_, request.bytes(), deadline);
-        if (FAILED(sent))
+        }
+        replies.reserve(request.CommandCount());
+        const Deadline deadline = DeadlineAfter(operationTimeout_);
+        const HRESULT sent = SendAll(socket_, request.Bytes(), deadline);
+        if (FAILED(sent)) {
             return Failure(sent, sent == socket_error::kTimedOut ? "request not sent within the operation time-out"
                                                                  : TransportFailure(sent));
-        while (replies.size() < request.command_count()) {
+        }
+        while (replies.size() < request.CommandCount()) {
             Reply reply;
             Status status = ReadReply(deadline, reply);
             if (!status.ok()) {
@@ -100,8 +110,9 @@ Status Connection::Execute(const Request& request, std::vector<Reply>& replies) 
             replies.push_back(std::move(reply));
         }
         // Bytes beyond the replies asked for: the server is out of step with us.
-        if (buffered_begin_ != buffered_end_)
+        if (bufferedBegin_ != bufferedEnd_) {
             Close();
+        }
         return {};
     } catch (const std::bad_alloc&) {
         Close();
@@ -113,27 +124,29 @@ Status Connection::Execute(const Request& request, std::vector<Reply>& replies) 
 Status Connection::ReadReply(Deadline deadline, Reply& reply)
 {
     for (;;) {
-        if (buffered_begin_ != buffered_end_) {
-            std::string_view input(buffer_.data() + buffered_begin_, buffered_end_ - buffered_begin_);
+        if (bufferedBegin_ != bufferedEnd_) {
+            std::string_view input(buffer_.data() + bufferedBegin_, bufferedEnd_ - bufferedBegin_);
             const ParseStatus parsed = parser_.Feed(input);
-            buffered_begin_ = buffered_end_ - input.size();
-            if (parsed == ParseStatus::kComplete) {
+            bufferedBegin_ = bufferedEnd_ - input.size();
+            if (parsed == ParseStatus::KComplete) {
                 reply = parser_.TakeReply();
                 return {};
             }
-            if (parsed == ParseStatus::kOutOfMemory) {
+            if (parsed == ParseStatus::KOutOfMemory) {
                 Close();
                 return {E_OUTOFMEMORY, {}};
             }
-            if (parsed == ParseStatus::kProtocolError)
-                return Failure(kProtocolError, parser_.error());
+            if (parsed == ParseStatus::KProtocolError) {
+                return Failure(kProtocolError, parser_.Error());
+            }
         }
-        buffered_begin_ = buffered_end_ = 0;
+        bufferedBegin_ = bufferedEnd_ = 0;
         std::size_t received = 0;
         const HRESULT got = ReceiveSome(socket_, buffer_, deadline, received);
-        if (FAILED(got))
+        if (FAILED(got)) {
             return Failure(got, TransportFailure(got));
-        buffered_end_ = received;
+        }
+        bufferedEnd_ = received;
     }
 }
 
@@ -153,7 +166,7 @@ void Connection::Close() noexcept
 {
     socket_.Close();
     parser_.Reset();
-    buffered_begin_ = buffered_end_ = 0;
+    bufferedBegin_ = bufferedEnd_ = 0;
 }
 
 } // namespace korvo::remote

@@ -22,8 +22,9 @@ PooledConnection& PooledConnection::operator=(PooledConnection&& other) noexcept
 
 void PooledConnection::Release() noexcept
 {
-    if (connection_)
+    if (connection_) {
         pool_->Return(std::move(connection_));
+    }
     pool_ = nullptr;
 }
 
@@ -32,8 +33,9 @@ namespace {
 // A pool of no connections would only ever time out.
 PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
 {
-    if (settings.max_connections == 0)
-        settings.max_connections = 1;
+    if (settings.maxConnections == 0) {
+        settings.maxConnections = 1;
+    }
     return settings;
 }
 
@@ -41,7 +43,7 @@ PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
 
 ConnectionPool::ConnectionPool(ServerSettings server, PoolSettings pool) noexcept
     : server_(std::move(server)), settings_(WithOneConnectionAtLeast(pool)),
-      backoff_(pool.first_retry_delay, pool.max_retry_delay)
+      backoff_(pool.firstRetryDelay, pool.maxRetryDelay)
 {}
 
 ConnectionPool::~ConnectionPool() = default;
@@ -51,8 +53,9 @@ Status ConnectionPool::Execute(const Request& request, std::vector<Reply>& repli
     replies.clear();
     PooledConnection lease;
     Status status = Acquire(lease);
-    if (!status.ok())
+    if (!status.ok()) {
         return status;
+    }
     return lease->Execute(request, replies);
 }
 
@@ -63,17 +66,19 @@ Status ConnectionPool::Acquire(PooledConnection& lease) noexcept
         const Deadline deadline = DeadlineAfter(server_.operation_timeout);
         std::unique_lock lock(mutex_);
         // Room for every connection that can exist, so that Return never allocates.
-        idle_.reserve(settings_.max_connections);
+        idle_.reserve(settings_.maxConnections);
         for (;;) {
             if (std::unique_ptr<Connection> idle = TakeIdle()) {
                 lease = PooledConnection(this, std::move(idle));
                 return {};
             }
-            if (open_ < settings_.max_connections)
+            if (open_ < settings_.maxConnections) {
                 return Connect(lock, lease);
+            }
             if (returned_.wait_until(lock, deadline) == std::cv_status::timeout && idle_.empty() &&
-                open_ >= settings_.max_connections)
+                open_ >= settings_.maxConnections) {
                 return {socket_error::kTimedOut, "no free connection to the server within the operation time-out"};
+            }
         }
     } catch (const std::bad_alloc&) {
         return {E_OUTOFMEMORY, {}};
@@ -87,8 +92,9 @@ std::unique_ptr<Connection> ConnectionPool::TakeIdle()
     while (!idle_.empty()) {
         std::unique_ptr<Connection> connection = std::move(idle_.back());
         idle_.pop_back();
-        if (connection->IsUsable())
+        if (connection->IsUsable()) {
             return connection;
+        }
         --open_; // closed by the server while idle (a restart, an idle time-out)
     }
     return nullptr;
@@ -98,17 +104,19 @@ std::unique_ptr<Connection> ConnectionPool::TakeIdle()
 Status ConnectionPool::Connect(std::unique_lock<std::mutex>& lock, PooledConnection& lease)
 {
     const Deadline now = std::chrono::steady_clock::now();
-    const bool probe = backoff_.failing();
-    if (probe && (probing_ || now < backoff_.next_attempt()))
+    const bool probe = backoff_.Failing();
+    if (probe && (probing_ || now < backoff_.NextAttempt())) {
         return HeldBack(now);
+    }
     auto connection = std::make_unique<Connection>();
     ++open_;
     probing_ = probe;
     lock.unlock();
     Status status = connection->Open(server_);
     lock.lock();
-    if (probe)
+    if (probe) {
         probing_ = false;
+    }
     if (status.ok()) {
         backoff_.RecordSuccess();
         lease = PooledConnection(this, std::move(connection));
@@ -116,17 +124,18 @@ Status ConnectionPool::Connect(std::unique_lock<std::mutex>& lock, PooledConnect
     }
     --open_;
     // Attempts that were already under way when the first failure came count as that one.
-    if (probe || !backoff_.failing())
+    if (probe || !backoff_.Failing()) {
         backoff_.RecordFailure(std::chrono::steady_clock::now());
-    last_failure_ = status;
+    }
+    lastFailure_ = status;
     returned_.notify_one();
     return status;
 }
 
 Status ConnectionPool::HeldBack(Deadline now) const
 {
-    Status status = last_failure_;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(backoff_.next_attempt() - now).count();
+    Status status = lastFailure_;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(backoff_.NextAttempt() - now).count();
     status.text += probing_ ? " (reconnecting)" : " (next attempt in " + std::to_string(wait) + " ms)";
     return status;
 }
@@ -135,10 +144,11 @@ void ConnectionPool::Return(std::unique_ptr<Connection> connection) noexcept
 {
     {
         std::lock_guard lock(mutex_);
-        if (connection->IsBroken())
+        if (connection->IsBroken()) {
             --open_;
-        else
+        } else {
             idle_.push_back(std::move(connection));
+        }
     }
     returned_.notify_one();
 }

@@ -23,13 +23,15 @@ std::uint32_t* PrefixOf(BSTR s)
 // Allocates a string of byteCount bytes plus terminator; the content is left to the caller.
 BSTR AllocateBytes(std::uint64_t byteCount)
 {
-    if (byteCount > kMaxByteCount)
+    if (byteCount > kMaxByteCount) {
         return nullptr;
+    }
     // Rounded up to whole code units, plus the terminating code unit.
     const std::size_t payload = static_cast<std::size_t>((byteCount + 1) / 2 * 2 + sizeof(OLECHAR));
     auto* block = static_cast<unsigned char*>(RuntimeAlloc(kPrefixBytes + payload));
-    if (!block)
+    if (!block) {
         return nullptr;
+    }
     const auto count = static_cast<std::uint32_t>(byteCount);
     std::memcpy(block, &count, kPrefixBytes);
     std::memset(block + kPrefixBytes + byteCount, 0, payload - byteCount);
@@ -40,38 +42,44 @@ BSTR AllocateBytes(std::uint64_t byteCount)
 
 extern "C" BSTR SysAllocString(const OLECHAR* text)
 {
-    if (!text)
+    if (!text) {
         return nullptr;
+    }
     UINT length = 0;
-    while (text[length] != 0)
+    while (text[length] != 0) {
         ++length;
+    }
     return SysAllocStringLen(text, length);
 }
 
 extern "C" BSTR SysAllocStringLen(const OLECHAR* text, UINT length)
 {
     BSTR s = AllocateBytes(static_cast<std::uint64_t>(length) * sizeof(OLECHAR));
-    if (s && text)
+    if (s && text) {
         std::memcpy(s, text, static_cast<std::size_t>(length) * sizeof(OLECHAR));
+    }
     return s;
 }
 
 extern "C" BSTR SysAllocStringByteLen(LPCSTR text, UINT len)
 {
     BSTR s = AllocateBytes(len);
-    if (s && text)
+    if (s && text) {
         std::memcpy(s, text, len);
+    }
     return s;
 }
 
 extern "C" INT SysReAllocStringLen(BSTR* string, const OLECHAR* text, UINT len)
 {
-    if (!string)
+    if (!string) {
         return FALSE;
+    }
     // A fresh block first, so that the source may be (part of) the old string.
     BSTR fresh = SysAllocStringLen(text, len);
-    if (!fresh)
+    if (!fresh) {
         return FALSE;
+    }
     SysFreeString(*string);
     *string = fresh;
     return TRUE;
@@ -89,6 +97,7 @@ extern "C" UINT SysStringLen(BSTR string)
 
 extern "C" void SysFreeString(BSTR text)
 {
-    if (text)
+    if (text) {
         RuntimeFree(PrefixOf(text));
+    }
 }

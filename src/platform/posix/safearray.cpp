@@ -16,7 +16,6 @@ using korvo::posix::RuntimeFree;
 constexpr std::size_t kHeaderBytes = 16;
 constexpr ULONG kMaxLocks = 0xFFFF;
 
-
 USHORT FeaturesOf(VARTYPE vt)
 {
     switch (vt) {
@@ -51,14 +50,17 @@ ULONG CountOf(const SAFEARRAY* array)
 SAFEARRAY* AllocateVector(VARTYPE vt, LONG lowerBound, ULONG count)
 {
     const ULONG size = korvo::posix::ValueSize(vt);
-    if (size == 0)
+    if (size == 0) {
         return nullptr;
+    }
     const unsigned long long dataBytes = static_cast<unsigned long long>(size) * count;
-    if (dataBytes > 0x7FFFFFFFull)
+    if (dataBytes > 0x7FFFFFFFull) {
         return nullptr;
+    }
     auto* block = static_cast<unsigned char*>(RuntimeAlloc(kHeaderBytes + sizeof(SAFEARRAY) + dataBytes));
-    if (!block)
+    if (!block) {
         return nullptr;
+    }
     std::memset(block, 0, kHeaderBytes + sizeof(SAFEARRAY) + dataBytes);
     auto* array = new (block + kHeaderBytes) SAFEARRAY{};
     StoredType(array) = vt;
@@ -85,8 +87,9 @@ void ClearElements(SAFEARRAY* array)
         } else if (array->fFeatures & FADF_BSTR) {
             SysFreeString(*static_cast<BSTR*>(element));
         } else if (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
-            if (auto* unk = *static_cast<IUnknown**>(element))
+            if (auto* unk = *static_cast<IUnknown**>(element)) {
                 unk->Release();
+            }
         }
         std::memset(element, 0, array->cbElements);
     }
@@ -105,16 +108,18 @@ HRESULT CopyElement(const SAFEARRAY* array, void* dest, const void* src)
         BSTR copy = nullptr;
         if (s) {
             copy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(s), SysStringByteLen(s));
-            if (!copy)
+            if (!copy) {
                 return E_OUTOFMEMORY;
+            }
         }
         *static_cast<BSTR*>(dest) = copy;
         return S_OK;
     }
     if (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
         auto* unk = *static_cast<IUnknown* const*>(src);
-        if (unk)
+        if (unk) {
             unk->AddRef();
+        }
         *static_cast<IUnknown**>(dest) = unk;
         return S_OK;
     }
@@ -126,8 +131,9 @@ HRESULT CopyElement(const SAFEARRAY* array, void* dest, const void* src)
 HRESULT OffsetOf(const SAFEARRAY* array, const LONG* indices, ULONG* offset)
 {
     const long long relative = static_cast<long long>(indices[0]) - array->rgsabound[0].lLbound;
-    if (relative < 0 || relative >= static_cast<long long>(CountOf(array)))
+    if (relative < 0 || relative >= static_cast<long long>(CountOf(array))) {
         return DISP_E_BADINDEX;
+    }
     *offset = static_cast<ULONG>(relative);
     return S_OK;
 }
@@ -141,10 +147,12 @@ extern "C" SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG c
 
 extern "C" HRESULT SafeArrayDestroy(SAFEARRAY* array)
 {
-    if (!array)
+    if (!array) {
         return S_OK;
-    if (array->cLocks > 0)
+    }
+    if (array->cLocks > 0) {
         return DISP_E_ARRAYISLOCKED;
+    }
     ClearElements(array);
     RuntimeFree(BlockOf(array));
     return S_OK;
@@ -152,16 +160,20 @@ extern "C" HRESULT SafeArrayDestroy(SAFEARRAY* array)
 
 extern "C" HRESULT SafeArrayCopy(SAFEARRAY* array, SAFEARRAY** out)
 {
-    if (!out)
+    if (!out) {
         return E_INVALIDARG;
+    }
     *out = nullptr;
-    if (!array)
+    if (!array) {
         return S_OK;
-    if (array->cbElements == 0 || array->cDims != 1)
+    }
+    if (array->cbElements == 0 || array->cDims != 1) {
         return E_INVALIDARG;
+    }
     SAFEARRAY* copy = AllocateVector(StoredType(array), array->rgsabound[0].lLbound, CountOf(array));
-    if (!copy)
+    if (!copy) {
         return E_OUTOFMEMORY;
+    }
     for (ULONG i = 0; i < CountOf(array); ++i) {
         const HRESULT hr = CopyElement(array, ElementAt(copy, i), ElementAt(array, i));
         if (FAILED(hr)) {
@@ -175,28 +187,33 @@ extern "C" HRESULT SafeArrayCopy(SAFEARRAY* array, SAFEARRAY** out)
 
 extern "C" HRESULT SafeArrayLock(SAFEARRAY* array)
 {
-    if (!array)
+    if (!array) {
         return E_INVALIDARG;
-    if (array->cLocks >= kMaxLocks)
+    }
+    if (array->cLocks >= kMaxLocks) {
         return E_UNEXPECTED;
+    }
     ++array->cLocks;
     return S_OK;
 }
 
 extern "C" HRESULT SafeArrayUnlock(SAFEARRAY* array)
 {
-    if (!array)
+    if (!array) {
         return E_INVALIDARG;
-    if (array->cLocks == 0)
+    }
+    if (array->cLocks == 0) {
         return E_UNEXPECTED;
+    }
     --array->cLocks;
     return S_OK;
 }
 
 extern "C" HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data)
 {
-    if (!array || !data)
+    if (!array || !data) {
         return E_INVALIDARG;
+    }
     const HRESULT hr = SafeArrayLock(array);
     *data = SUCCEEDED(hr) ? array->pvData : nullptr;
     return hr;
@@ -209,23 +226,27 @@ extern "C" HRESULT SafeArrayUnaccessData(SAFEARRAY* array)
 
 extern "C" HRESULT SafeArrayPutElement(SAFEARRAY* array, LONG* indices, void* value)
 {
-    if (!array || !indices)
+    if (!array || !indices) {
         return E_INVALIDARG;
+    }
     ULONG offset = 0;
     HRESULT hr = OffsetOf(array, indices, &offset);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     void* element = ElementAt(array, offset);
-    if (array->fFeatures & FADF_VARIANT)
+    if (array->fFeatures & FADF_VARIANT) {
         return VariantCopy(static_cast<VARIANT*>(element), static_cast<VARIANT*>(value));
+    }
     if (array->fFeatures & FADF_BSTR) {
         auto* slot = static_cast<BSTR*>(element);
         auto source = static_cast<BSTR>(value);
         BSTR copy = nullptr;
         if (source) {
             copy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(source), SysStringByteLen(source));
-            if (!copy)
+            if (!copy) {
                 return E_OUTOFMEMORY;
+            }
         }
         SysFreeString(*slot);
         *slot = copy;
@@ -234,46 +255,55 @@ extern "C" HRESULT SafeArrayPutElement(SAFEARRAY* array, LONG* indices, void* va
     if (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
         auto* slot = static_cast<IUnknown**>(element);
         auto* source = static_cast<IUnknown*>(value);
-        if (source)
+        if (source) {
             source->AddRef();
-        if (*slot)
+        }
+        if (*slot) {
             (*slot)->Release();
+        }
         *slot = source;
         return S_OK;
     }
-    if (!value)
+    if (!value) {
         return E_INVALIDARG;
+    }
     std::memcpy(element, value, array->cbElements);
     return S_OK;
 }
 
 extern "C" HRESULT SafeArrayGetElement(SAFEARRAY* array, LONG* indices, void* value)
 {
-    if (!array || !indices || !value)
+    if (!array || !indices || !value) {
         return E_INVALIDARG;
+    }
     ULONG offset = 0;
     const HRESULT hr = OffsetOf(array, indices, &offset);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     return CopyElement(array, value, ElementAt(array, offset));
 }
 
 extern "C" HRESULT SafeArrayGetLBound(SAFEARRAY* array, UINT dimension, LONG* lowerBound)
 {
-    if (!array || !lowerBound)
+    if (!array || !lowerBound) {
         return E_INVALIDARG;
-    if (dimension != 1)
+    }
+    if (dimension != 1) {
         return DISP_E_BADINDEX;
+    }
     *lowerBound = array->rgsabound[0].lLbound;
     return S_OK;
 }
 
 extern "C" HRESULT SafeArrayGetUBound(SAFEARRAY* array, UINT dimension, LONG* upperBound)
 {
-    if (!array || !upperBound)
+    if (!array || !upperBound) {
         return E_INVALIDARG;
-    if (dimension != 1)
+    }
+    if (dimension != 1) {
         return DISP_E_BADINDEX;
+    }
     *upperBound = static_cast<LONG>(static_cast<long long>(array->rgsabound[0].lLbound) + CountOf(array) - 1);
     return S_OK;
 }
@@ -290,8 +320,9 @@ extern "C" UINT SafeArrayGetElemsize(SAFEARRAY* array)
 
 extern "C" HRESULT SafeArrayGetVartype(SAFEARRAY* array, VARTYPE* type)
 {
-    if (!array || !type)
+    if (!array || !type) {
         return E_INVALIDARG;
+    }
     *type = StoredType(array);
     return S_OK;
 }

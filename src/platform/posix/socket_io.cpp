@@ -17,7 +17,7 @@ using posix::SocketErrorFromErrno;
 
 int Descriptor(const Socket& socket)
 {
-    return static_cast<int>(socket.native());
+    return static_cast<int>(socket.Native());
 }
 
 // Waits until the socket is ready for the events (or has an error the next call reports).
@@ -26,12 +26,15 @@ HRESULT WaitFor(int fd, short events, Deadline deadline)
     for (;;) {
         pollfd poller{fd, events, 0};
         const int ready = poll(&poller, 1, MillisecondsUntil(deadline));
-        if (ready > 0)
+        if (ready > 0) {
             return S_OK;
-        if (ready == 0)
+        }
+        if (ready == 0) {
             return socket_error::kTimedOut;
-        if (errno != EINTR)
+        }
+        if (errno != EINTR) {
             return SocketErrorFromErrno(errno);
+        }
     }
 }
 
@@ -44,15 +47,17 @@ bool WouldBlock(int error)
 
 void Socket::Close() noexcept
 {
-    if (IsOpen())
+    if (IsOpen()) {
         close(Descriptor(*this));
+    }
     native_ = kNone;
 }
 
 HRESULT SendAll(Socket& socket, std::string_view data, Deadline deadline) noexcept
 {
-    if (!socket.IsOpen())
+    if (!socket.IsOpen()) {
         return socket_error::kNotConnected;
+    }
     const int fd = Descriptor(socket);
     const auto trySend = [fd](std::string_view left) -> socket_steps::SendAttempt {
         // MSG_NOSIGNAL: a closed peer is an error to report, not a signal that ends the host.
@@ -74,10 +79,12 @@ HRESULT SendAll(Socket& socket, std::string_view data, Deadline deadline) noexce
 HRESULT ReceiveSome(Socket& socket, std::span<char> buffer, Deadline deadline, std::size_t& received) noexcept
 {
     received = 0;
-    if (!socket.IsOpen())
+    if (!socket.IsOpen()) {
         return socket_error::kNotConnected;
-    if (buffer.empty())
+    }
+    if (buffer.empty()) {
         return E_INVALIDARG;
+    }
     const int fd = Descriptor(socket);
     for (;;) {
         const ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
@@ -85,22 +92,27 @@ HRESULT ReceiveSome(Socket& socket, std::span<char> buffer, Deadline deadline, s
             received = static_cast<std::size_t>(got);
             return S_OK;
         }
-        if (got == 0)
+        if (got == 0) {
             return socket_error::kConnectionReset;
-        if (errno == EINTR)
+        }
+        if (errno == EINTR) {
             continue;
-        if (!WouldBlock(errno))
+        }
+        if (!WouldBlock(errno)) {
             return SocketErrorFromErrno(errno);
+        }
         const HRESULT waited = WaitFor(fd, POLLIN, deadline);
-        if (FAILED(waited))
+        if (FAILED(waited)) {
             return waited;
+        }
     }
 }
 
 bool HasPendingInput(const Socket& socket) noexcept
 {
-    if (!socket.IsOpen())
+    if (!socket.IsOpen()) {
         return false;
+    }
     pollfd poller{Descriptor(socket), POLLIN, 0};
     return poll(&poller, 1, 0) > 0;
 }

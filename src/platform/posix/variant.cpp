@@ -46,13 +46,16 @@ HRESULT ValidateVariantType(VARTYPE vt)
 {
     const VARTYPE modifiers = vt & ~VT_TYPEMASK;
     const VARTYPE base = vt & VT_TYPEMASK;
-    if (modifiers & (VT_VECTOR | VT_RESERVED))
+    if (modifiers & (VT_VECTOR | VT_RESERVED)) {
         return DISP_E_BADVARTYPE;
+    }
     const bool baseKnown = (base < VT_VOID && base != 15) || base == VT_RECORD || base == VT_CLSID;
-    if (!baseKnown)
+    if (!baseKnown) {
         return DISP_E_BADVARTYPE;
-    if ((modifiers & (VT_BYREF | VT_ARRAY)) && base <= VT_NULL)
+    }
+    if ((modifiers & (VT_BYREF | VT_ARRAY)) && base <= VT_NULL) {
         return DISP_E_BADVARTYPE;
+    }
     return S_OK;
 }
 
@@ -66,18 +69,21 @@ namespace {
 // Releases what a by-value variant owns. A failure leaves the variant as it was.
 HRESULT ReleaseContents(VARIANTARG* v)
 {
-    if (V_ISBYREF(v))
+    if (V_ISBYREF(v)) {
         return S_OK;
-    if (V_ISARRAY(v))
+    }
+    if (V_ISARRAY(v)) {
         return SafeArrayDestroy(V_ARRAY(v));
+    }
     switch (V_VT(v)) {
     case VT_BSTR:
         SysFreeString(V_BSTR(v));
         return S_OK;
     case VT_UNKNOWN:
     case VT_DISPATCH:
-        if (V_UNKNOWN(v))
+        if (V_UNKNOWN(v)) {
             V_UNKNOWN(v)->Release();
+        }
         return S_OK;
     default:
         return S_OK;
@@ -87,20 +93,24 @@ HRESULT ReleaseContents(VARIANTARG* v)
 // Gives the shallow copy in dest its own strings, arrays and references.
 HRESULT DeepenCopy(VARIANTARG* dest, const VARIANTARG* src)
 {
-    if (V_ISBYREF(src))
+    if (V_ISBYREF(src)) {
         return S_OK;
-    if (V_ISARRAY(src))
+    }
+    if (V_ISARRAY(src)) {
         return SafeArrayCopy(V_ARRAY(src), &V_ARRAY(dest));
+    }
     switch (V_VT(src)) {
     case VT_BSTR:
-        if (!V_BSTR(src))
+        if (!V_BSTR(src)) {
             return S_OK;
+        }
         V_BSTR(dest) = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(V_BSTR(src)), SysStringByteLen(V_BSTR(src)));
         return V_BSTR(dest) ? S_OK : E_OUTOFMEMORY;
     case VT_UNKNOWN:
     case VT_DISPATCH:
-        if (V_UNKNOWN(src))
+        if (V_UNKNOWN(src)) {
             V_UNKNOWN(src)->AddRef();
+        }
         return S_OK;
     case VT_RECORD:
         // Records are not used here: copying one would need IRecordInfo.
@@ -120,49 +130,61 @@ extern "C" void VariantInit(VARIANTARG* variant)
 
 extern "C" HRESULT VariantClear(VARIANTARG* variant)
 {
-    if (!variant)
+    if (!variant) {
         return E_INVALIDARG;
+    }
     HRESULT hr = ValidateVariantType(V_VT(variant));
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     hr = ReleaseContents(variant);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     V_VT(variant) = VT_EMPTY;
     return S_OK;
 }
 
 extern "C" HRESULT VariantCopy(VARIANTARG* destination, VARIANTARG* source)
 {
-    if (!destination || !source)
+    if (!destination || !source) {
         return E_INVALIDARG;
-    if ((V_VT(source) & VT_TYPEMASK) == VT_CLSID || FAILED(ValidateVariantType(V_VT(source))))
+    }
+    if ((V_VT(source) & VT_TYPEMASK) == VT_CLSID || FAILED(ValidateVariantType(V_VT(source)))) {
         return DISP_E_BADVARTYPE;
-    if (destination == source)
+    }
+    if (destination == source) {
         return S_OK;
+    }
     HRESULT hr = VariantClear(destination);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     VARIANTARG copy;
     std::memcpy(&copy, source, sizeof copy);
     hr = DeepenCopy(&copy, source);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     std::memcpy(destination, &copy, sizeof copy);
     return S_OK;
 }
 
 extern "C" HRESULT VariantCopyInd(VARIANT* destination, VARIANTARG* source)
 {
-    if (!destination || !source)
+    if (!destination || !source) {
         return E_INVALIDARG;
-    if (!V_ISBYREF(source))
+    }
+    if (!V_ISBYREF(source)) {
         return VariantCopy(destination, source);
+    }
     HRESULT hr = ValidateVariantType(V_VT(source));
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
-    if (!V_BYREF(source))
+    }
+    if (!V_BYREF(source)) {
         return E_INVALIDARG;
+    }
 
     // Build the by-value image of what the reference points at, then deep-copy it.
     const VARTYPE target = V_VT(source) & ~VT_BYREF;
@@ -170,8 +192,9 @@ extern "C" HRESULT VariantCopyInd(VARIANT* destination, VARIANTARG* source)
     VariantInit(&image);
     if (target == VT_VARIANT) {
         VARIANT* inner = V_VARIANTREF(source);
-        if (V_VT(inner) == (VT_BYREF | VT_VARIANT))
+        if (V_VT(inner) == (VT_BYREF | VT_VARIANT)) {
             return E_INVALIDARG;
+        }
         std::memcpy(&image, inner, sizeof image);
     } else {
         V_VT(&image) = target;
@@ -195,8 +218,9 @@ extern "C" HRESULT VariantCopyInd(VARIANT* destination, VARIANTARG* source)
     VARIANTARG copy;
     VariantInit(&copy);
     hr = VariantCopy(&copy, &image);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     hr = VariantClear(destination);
     if (FAILED(hr)) {
         VariantClear(&copy);

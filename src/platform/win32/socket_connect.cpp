@@ -16,8 +16,9 @@ HRESULT PendingError(SOCKET socket)
 {
     int error = 0;
     int length = sizeof error;
-    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == SOCKET_ERROR)
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == SOCKET_ERROR) {
         return LastSocketError();
+    }
     return error == 0 ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(error));
 }
 
@@ -25,21 +26,26 @@ HRESULT ConnectAddress(const addrinfo& address, Deadline deadline, Socket& conne
 {
     const SOCKET raw = WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol, nullptr, 0,
                                   WSA_FLAG_NO_HANDLE_INHERIT);
-    if (raw == INVALID_SOCKET)
+    if (raw == INVALID_SOCKET) {
         return LastSocketError();
+    }
     Socket candidate(static_cast<std::uintptr_t>(raw));
     u_long nonBlocking = 1;
-    if (ioctlsocket(raw, FIONBIO, &nonBlocking) == SOCKET_ERROR)
+    if (ioctlsocket(raw, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
         return LastSocketError();
+    }
     if (connect(raw, address.ai_addr, static_cast<int>(address.ai_addrlen)) == SOCKET_ERROR) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK)
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
             return LastSocketError();
+        }
         const HRESULT waited = win32::WaitForSocket(raw, true, MillisecondsUntil(deadline));
-        if (FAILED(waited))
+        if (FAILED(waited)) {
             return waited;
+        }
         const HRESULT finished = PendingError(raw);
-        if (FAILED(finished))
+        if (FAILED(finished)) {
             return finished;
+        }
     }
     // Commands are small and written whole; Nagle's algorithm would only delay them.
     const BOOL on = TRUE;
@@ -54,8 +60,9 @@ HRESULT ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadlin
 {
     connected.Close();
     const HRESULT started = win32::EnsureWinsock();
-    if (FAILED(started))
+    if (FAILED(started)) {
         return started;
+    }
     const socket_steps::ServiceText service(port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -64,8 +71,9 @@ HRESULT ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadlin
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
     const int resolved = getaddrinfo(host.c_str(), service.text, &hints, &found);
-    if (resolved != 0)
+    if (resolved != 0) {
         return resolved == WSA_NOT_ENOUGH_MEMORY ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(static_cast<DWORD>(resolved));
+    }
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
 
     return socket_steps::ConnectFirstAccepting(
