@@ -128,15 +128,15 @@ Status Connection::ReadReply(Deadline deadline, Reply& reply)
             std::string_view input(buffer_.data() + bufferedBegin_, bufferedEnd_ - bufferedBegin_);
             const ParseStatus parsed = parser_.Feed(input);
             bufferedBegin_ = bufferedEnd_ - input.size();
-            if (parsed == ParseStatus::KComplete) {
+            if (parsed == ParseStatus::Complete) {
                 reply = parser_.TakeReply();
                 return {};
             }
-            if (parsed == ParseStatus::KOutOfMemory) {
+            if (parsed == ParseStatus::OutOfMemory) {
                 Close();
                 return {E_OUTOFMEMORY, {}};
             }
-            if (parsed == ParseStatus::KProtocolError) {
+            if (parsed == ParseStatus::ProtocolError) {
                 return Failure(kProtocolError, parser_.Error());
             }
         }

@@ -9,20 +9,20 @@ namespace korvo::remote {
 
 enum class ReplyType {
     kSimpleString, // a status such as "OK"
-    KError, // the server refused the command; text is its message ("ERR ...", "WRONGTYPE ...")
-    KInteger,
+    Error, // the server refused the command; text is its message ("ERR ...", "WRONGTYPE ...")
+    Integer,
     kBulkString, // bytes, binary-safe
-    KNil, // a null bulk string ($-1) or a null array (*-1): no value
-    KArray,
+    Nil, // a null bulk string ($-1) or a null array (*-1): no value
+    Array,
 };
 
 struct Reply {
-    ReplyType type = ReplyType::KNil;
+    ReplyType type = ReplyType::Nil;
     std::string text; // simple string, error and bulk string
     std::int64_t integer = 0; // integer
     std::vector<Reply> elements; // array
 
-    bool IsError() const noexcept { return type == ReplyType::KError; }
+    bool IsError() const noexcept { return type == ReplyType::Error; }
     friend bool operator==(const Reply&, const Reply&) = default;
 };
 

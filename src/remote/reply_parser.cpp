@@ -28,35 +28,35 @@ bool ParseDecimal(std::string_view text, std::int64_t& value)
 
 ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
 {
-    if (stage_ == Stage::KFailed) {
+    if (stage_ == Stage::Failed) {
         return failure_;
     }
     try {
         while (!input.empty()) {
-            Step step = Step::KContinue;
+            Step step = Step::Continue;
             switch (stage_) {
-            case Stage::KLine:
+            case Stage::Line:
                 step = ConsumeLine(input);
                 break;
-            case Stage::KBulkBody:
+            case Stage::BulkBody:
                 step = ConsumeBulkBody(input);
                 break;
-            case Stage::KBulkEnd:
+            case Stage::BulkEnd:
                 step = ConsumeBulkEnd(input);
                 break;
-            case Stage::KFailed:
+            case Stage::Failed:
                 return failure_;
             }
-            if (step == Step::KComplete) {
-                return ParseStatus::KComplete;
+            if (step == Step::Complete) {
+                return ParseStatus::Complete;
             }
-            if (step == Step::KFailed) {
+            if (step == Step::Failed) {
                 return failure_;
             }
         }
-        return ParseStatus::KNeedMore;
+        return ParseStatus::NeedMore;
     } catch (const std::bad_alloc&) {
-        Fail("out of memory for the reply", ParseStatus::KOutOfMemory);
+        Fail("out of memory for the reply", ParseStatus::OutOfMemory);
         return failure_;
     }
 }
@@ -68,7 +68,7 @@ Reply ReplyParser::TakeReply() noexcept
 
 void ReplyParser::Reset() noexcept
 {
-    stage_ = Stage::KLine;
+    stage_ = Stage::Line;
     line_.clear();
     bulk_.clear();
     bulkLeft_ = 0;
@@ -77,7 +77,7 @@ void ReplyParser::Reset() noexcept
     elements_ = 0;
     replyBytes_ = 0;
     reply_ = Reply{};
-    failure_ = ParseStatus::KProtocolError;
+    failure_ = ParseStatus::ProtocolError;
     error_ = nullptr;
 }
 
@@ -96,7 +96,7 @@ ReplyParser::Step ReplyParser::ConsumeLine(std::string_view& input)
     line_.append(input.data(), take);
     input.remove_prefix(take);
     if (newline == std::string_view::npos) {
-        return Step::KContinue;
+        return Step::Continue;
     }
     if (line_.size() < 2 || line_[line_.size() - 2] != '\r') {
         return Fail("line not ended by CRLF");
@@ -123,14 +123,14 @@ ReplyParser::Step ReplyParser::StartValue(std::string_view line)
         value.text.assign(rest);
         return FinishValue(std::move(value));
     case '-':
-        value.type = ReplyType::KError;
+        value.type = ReplyType::Error;
         value.text.assign(rest);
         return FinishValue(std::move(value));
     case ':':
         if (!ParseDecimal(rest, value.integer)) {
             return Fail("integer reply is not a number");
         }
-        value.type = ReplyType::KInteger;
+        value.type = ReplyType::Integer;
         return FinishValue(std::move(value));
     case '$':
         return StartBulk(rest);
@@ -163,8 +163,8 @@ ReplyParser::Step ReplyParser::StartBulk(std::string_view length)
     bulkLeft_ = static_cast<std::size_t>(size);
     bulk_.clear();
     bulk_.reserve(std::min(bulkLeft_, kBulkReserve));
-    stage_ = bulkLeft_ == 0 ? Stage::KBulkEnd : Stage::KBulkBody;
-    return Step::KContinue;
+    stage_ = bulkLeft_ == 0 ? Stage::BulkEnd : Stage::BulkBody;
+    return Step::Continue;
 }
 
 ReplyParser::Step ReplyParser::StartArray(std::string_view length)
@@ -190,14 +190,14 @@ ReplyParser::Step ReplyParser::StartArray(std::string_view length)
         return Fail("reply has more elements than the limit");
     }
     Reply array;
-    array.type = ReplyType::KArray;
+    array.type = ReplyType::Array;
     if (count == 0) {
         return FinishValue(std::move(array));
     }
     elements_ += static_cast<std::size_t>(count);
     array.elements.reserve(std::min<std::size_t>(static_cast<std::size_t>(count), kArrayReserve));
     openArrays_.push_back(Frame{std::move(array), static_cast<std::size_t>(count)});
-    return Step::KContinue;
+    return Step::Continue;
 }
 
 ReplyParser::Step ReplyParser::ConsumeBulkBody(std::string_view& input)
@@ -210,9 +210,9 @@ ReplyParser::Step ReplyParser::ConsumeBulkBody(std::string_view& input)
     input.remove_prefix(take);
     bulkLeft_ -= take;
     if (bulkLeft_ == 0) {
-        stage_ = Stage::KBulkEnd;
+        stage_ = Stage::BulkEnd;
     }
-    return Step::KContinue;
+    return Step::Continue;
 }
 
 ReplyParser::Step ReplyParser::ConsumeBulkEnd(std::string_view& input)
@@ -229,7 +229,7 @@ ReplyParser::Step ReplyParser::ConsumeBulkEnd(std::string_view& input)
         ++bulkEndSeen_;
     }
     if (bulkEndSeen_ < 2) {
-        return Step::KContinue;
+        return Step::Continue;
     }
     bulkEndSeen_ = 0;
     Reply value;
@@ -240,12 +240,12 @@ ReplyParser::Step ReplyParser::ConsumeBulkEnd(std::string_view& input)
 
 ReplyParser::Step ReplyParser::FinishValue(Reply value)
 {
-    stage_ = Stage::KLine;
+    stage_ = Stage::Line;
     while (!openArrays_.empty()) {
         Frame& innermost = openArrays_.back();
         innermost.array.elements.push_back(std::move(value));
         if (innermost.array.elements.size() < innermost.expected) {
-            return Step::KContinue;
+            return Step::Continue;
         }
         value = std::move(innermost.array);
         openArrays_.pop_back();
@@ -253,7 +253,7 @@ ReplyParser::Step ReplyParser::FinishValue(Reply value)
     reply_ = std::move(value);
     elements_ = 0;
     replyBytes_ = 0;
-    return Step::KComplete;
+    return Step::Complete;
 }
 
 bool ReplyParser::Spend(std::size_t bytes) noexcept
@@ -267,10 +267,10 @@ bool ReplyParser::Spend(std::size_t bytes) noexcept
 
 ReplyParser::Step ReplyParser::Fail(const char* why, ParseStatus status) noexcept
 {
-    stage_ = Stage::KFailed;
+    stage_ = Stage::Failed;
     failure_ = status;
     error_ = why;
-    return Step::KFailed;
+    return Step::Failed;
 }
 
 } // namespace korvo::remote

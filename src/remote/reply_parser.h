@@ -23,10 +23,10 @@ struct ReplyLimits {
 };
 
 enum class ParseStatus {
-    KNeedMore, // every byte given was consumed and the reply is not complete yet
-    KComplete, // one reply is complete: TakeReply has it
-    KProtocolError, // not a valid reply, or beyond a limit: error() says which
-    KOutOfMemory,
+    NeedMore, // every byte given was consumed and the reply is not complete yet
+    Complete, // one reply is complete: TakeReply has it
+    ProtocolError, // not a valid reply, or beyond a limit: error() says which
+    OutOfMemory,
 };
 
 class ReplyParser {
@@ -47,8 +47,8 @@ public:
     void Reset() noexcept;
 
 private:
-    enum class Stage { KLine, KBulkBody, KBulkEnd, KFailed };
-    enum class Step { KContinue, KComplete, KFailed };
+    enum class Stage { Line, BulkBody, BulkEnd, Failed };
+    enum class Step { Continue, Complete, Failed };
     struct Frame {
         Reply array;
         std::size_t expected = 0;
@@ -62,10 +62,10 @@ private:
     Step StartArray(std::string_view length);
     Step FinishValue(Reply value);
     bool Spend(std::size_t bytes) noexcept;
-    Step Fail(const char* why, ParseStatus status = ParseStatus::KProtocolError) noexcept;
+    Step Fail(const char* why, ParseStatus status = ParseStatus::ProtocolError) noexcept;
 
     ReplyLimits limits_;
-    Stage stage_ = Stage::KLine;
+    Stage stage_ = Stage::Line;
     std::string line_;
     std::string bulk_;
     std::size_t bulkLeft_ = 0;
@@ -74,7 +74,7 @@ private:
     std::size_t elements_ = 0;
     std::size_t replyBytes_ = 0;
     Reply reply_;
-    ParseStatus failure_ = ParseStatus::KProtocolError;
+    ParseStatus failure_ = ParseStatus::ProtocolError;
     const char* error_ = nullptr;
 };
 

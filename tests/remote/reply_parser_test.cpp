@@ -18,7 +18,7 @@ using namespace std::string_literals;
 
 struct Parsed {
     std::vector<Reply> replies;
-    ParseStatus last = ParseStatus::KNeedMore;
+    ParseStatus last = ParseStatus::NeedMore;
 };
 
 // Feeds the pieces in order, collecting every completed reply.
@@ -28,9 +28,9 @@ Parsed FeedPieces(ReplyParser& parser, const std::vector<std::string_view>& piec
     for (std::string_view piece : pieces) {
         do {
             parsed.last = parser.Feed(piece);
-            if (parsed.last == ParseStatus::KComplete) {
+            if (parsed.last == ParseStatus::Complete) {
                 parsed.replies.push_back(parser.TakeReply());
-            } else if (parsed.last != ParseStatus::KNeedMore) {
+            } else if (parsed.last != ParseStatus::NeedMore) {
                 return parsed;
             }
         } while (!piece.empty());
@@ -87,7 +87,7 @@ TEST(ReplyParser, ParsesEveryReplyTypeWhole)
 {
     for (const ValidCase& c : ValidCases()) {
         const Parsed parsed = ParseWhole(c.bytes);
-        EXPECT_EQ(parsed.last, ParseStatus::KComplete) << c.name;
+        EXPECT_EQ(parsed.last, ParseStatus::Complete) << c.name;
         ASSERT_EQ(parsed.replies.size(), 1u) << c.name;
         EXPECT_EQ(parsed.replies[0], c.expected) << c.name;
     }
@@ -100,7 +100,7 @@ TEST(ReplyParser, GivesTheSameReplyWhereverTheInputIsSplit)
         for (std::size_t split = 1; split < bytes.size(); ++split) {
             ReplyParser parser;
             std::string_view head = bytes.substr(0, split);
-            ASSERT_EQ(parser.Feed(head), ParseStatus::KNeedMore) << c.name << " split at " << split;
+            ASSERT_EQ(parser.Feed(head), ParseStatus::NeedMore) << c.name << " split at " << split;
             const Parsed parsed = FeedPieces(parser, {bytes.substr(split)});
             ASSERT_EQ(parsed.replies.size(), 1u) << c.name << " split at " << split;
             EXPECT_EQ(parsed.replies[0], c.expected) << c.name << " split at " << split;
@@ -128,7 +128,7 @@ TEST(ReplyParser, ReadsPipelinedRepliesInOrderAndLeavesTheRestOfTheInput)
 
     ReplyParser parser;
     std::string_view input = "+first\r\n:2\r\n";
-    ASSERT_EQ(parser.Feed(input), ParseStatus::KComplete);
+    ASSERT_EQ(parser.Feed(input), ParseStatus::Complete);
     EXPECT_EQ(input, ":2\r\n");
     EXPECT_EQ(parser.TakeReply(), Simple("first"));
 }
@@ -197,15 +197,15 @@ TEST(ReplyParser, RejectsHostileInputWithAProtocolError)
     for (const HostileCase& c : HostileCases()) {
         ReplyParser parser(SmallLimits());
         const Parsed parsed = FeedPieces(parser, {c.bytes});
-        EXPECT_EQ(parsed.last, ParseStatus::KProtocolError) << c.name;
+        EXPECT_EQ(parsed.last, ParseStatus::ProtocolError) << c.name;
         EXPECT_TRUE(parsed.replies.empty()) << c.name;
         ASSERT_NE(parser.Error(), nullptr) << c.name;
         // The failure sticks: nothing after it is read as a reply.
         std::string_view more = "+OK\r\n";
-        EXPECT_EQ(parser.Feed(more), ParseStatus::KProtocolError) << c.name;
+        EXPECT_EQ(parser.Feed(more), ParseStatus::ProtocolError) << c.name;
 
         ReplyParser byByte(SmallLimits());
-        EXPECT_EQ(FeedPieces(byByte, SplitEvery(c.bytes, 1)).last, ParseStatus::KProtocolError) << c.name;
+        EXPECT_EQ(FeedPieces(byByte, SplitEvery(c.bytes, 1)).last, ParseStatus::ProtocolError) << c.name;
     }
 }
 
@@ -213,7 +213,7 @@ TEST(ReplyParser, ResetMakesAFailedParserUsableAgain)
 {
     ReplyParser parser;
     std::string_view bad = "?\r\n";
-    ASSERT_EQ(parser.Feed(bad), ParseStatus::KProtocolError);
+    ASSERT_EQ(parser.Feed(bad), ParseStatus::ProtocolError);
     parser.Reset();
     EXPECT_EQ(parser.Error(), nullptr);
     const Parsed parsed = FeedPieces(parser, {"+OK\r\n"});
@@ -225,13 +225,13 @@ TEST(ReplyParser, DefaultLimitsRejectHugeLengths)
 {
     for (const char* bytes :
          {"$2147483648\r\n", "$9223372036854775807\r\n", "*1073741824\r\n", "*9223372036854775807\r\n"}) {
-        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::KProtocolError) << bytes;
+        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::ProtocolError) << bytes;
     }
     std::string deep;
     for (int level = 0; level < 1000; ++level) {
         deep += "*1\r\n";
     }
-    EXPECT_EQ(ParseWhole(deep).last, ParseStatus::KProtocolError);
+    EXPECT_EQ(ParseWhole(deep).last, ParseStatus::ProtocolError);
 }
 
 TEST(ReplyParser, AllocatesForTheBytesThatArrivedNotForTheLengthAnnounced)
@@ -247,7 +247,7 @@ TEST(ReplyParser, AllocatesForTheBytesThatArrivedNotForTheLengthAnnounced)
     // Lengths within the default limits whose data never comes.
     for (const char* bytes : {"$60000000\r\nabc", "*1000000\r\n:1\r\n", "*1000\r\n*1000\r\n*1000\r\n"}) {
         test::ResetLargestAllocation();
-        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::KNeedMore) << bytes;
+        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::NeedMore) << bytes;
         EXPECT_LT(test::LargestAllocation(), 256u * 1024) << bytes;
     }
 }

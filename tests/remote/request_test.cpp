@@ -68,7 +68,7 @@ TEST(Request, ReadsBackAsTheSameArguments)
 
     ReplyParser parser;
     std::string_view input = request.Bytes();
-    ASSERT_EQ(parser.Feed(input), ParseStatus::KComplete);
+    ASSERT_EQ(parser.Feed(input), ParseStatus::Complete);
     EXPECT_TRUE(input.empty());
     EXPECT_EQ(parser.TakeReply(), Array({Bulk("SET"), Bulk(every_byte), Bulk(large), Bulk("")}));
 }

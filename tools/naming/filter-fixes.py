@@ -8,6 +8,7 @@ same name's rename comes once from every source that sees it: duplicates are dro
 clang-apply-replacements does not refuse them as conflicting.
 """
 import os
+import re
 import sys
 
 import yaml
@@ -53,6 +54,10 @@ def main(argv):
             if not in_scope(message) or key(message) in held:
                 continue
             replacements = message.get("Replacements") or []
+            # clang-tidy makes kNeedMore KNeedMore; an enum class value drops the constant's k.
+            if re.search(r"scoped enum constant 'k[A-Z]", message["Message"]):
+                for replacement in replacements:
+                    replacement["ReplacementText"] = re.sub(r"^K(?=[A-Z])", "", replacement["ReplacementText"])
             message["Replacements"] = [r for r in replacements
                                        if (os.path.realpath(r["FilePath"]), r["Offset"]) not in seen]
             seen.update((os.path.realpath(r["FilePath"]), r["Offset"]) for r in replacements)
