@@ -66,8 +66,8 @@ ComPtr<IDictionary> NewKorvo()
     ComPtr<IClassFactory> factory;
     ComPtr<IDictionary> dictionary;
     if (getClassObject != nullptr &&
-        SUCCEEDED(getClassObject(korvo::kClsidDictionary, IID_IClassFactory, factory.put_void()))) {
-        factory->CreateInstance(nullptr, korvo::kIidIDictionary, dictionary.put_void());
+        SUCCEEDED(getClassObject(korvo::kClsidDictionary, IID_IClassFactory, factory.PutVoid()))) {
+        factory->CreateInstance(nullptr, korvo::kIidIDictionary, dictionary.PutVoid());
     }
     return dictionary;
 }
@@ -99,7 +99,7 @@ double MedianSeconds(Work&& work)
 void Enumerate(IUnknown* source)
 {
     ComPtr<IEnumVARIANT> enumerator;
-    if (FAILED(source->QueryInterface(IID_IEnumVARIANT, enumerator.put_void()))) {
+    if (FAILED(source->QueryInterface(IID_IEnumVARIANT, enumerator.PutVoid()))) {
         return;
     }
     VARIANT item;
@@ -165,7 +165,7 @@ int Measure(std::size_t count)
     const auto keys = MakeKeys(count);
     auto ours = NewKorvo();
     ComPtr<IPeerDictionary> peer;
-    if (!ours || FAILED(CoCreateInstance(kClsidPeer, nullptr, CLSCTX_INPROC_SERVER, kIidPeer, peer.put_void()))) {
+    if (!ours || FAILED(CoCreateInstance(kClsidPeer, nullptr, CLSCTX_INPROC_SERVER, kIidPeer, peer.PutVoid()))) {
         std::printf("vtable: a dictionary cannot be made\n");
         return 1;
     }

@@ -1,50 +1,113 @@
-# Fails when a source file under src/ includes a header of a layer above its own.
+# Fails when a source file under src/ includes a header of a layer its own layer does not link,
+# or when the files' includes form a cycle.
 #
-#   cmake -DSOURCE_DIR=<src> -P KorvoCheckIncludes.cmake
+#   cmake -DSOURCE_DIR=<src> -DLAYER_GRAPH=<build>/korvo_layer_graph.cmake -P KorvoCheckIncludes.cmake
 #
-# The layers, lowest first; a file may include its own layer's headers and those of the
-# layers below. The platform's own folders (posix/, win32/) are part of the platform. The
-# headers generated at build time (the interface header from widl, the version header from
-# the project version) belong to the server alone.
-set(layers platform errors remote store persist share members server)
-
-if(NOT SOURCE_DIR)
-  message(FATAL_ERROR "KorvoCheckIncludes: pass -DSOURCE_DIR=<the src folder>")
+# The layer graph is src/CMakeLists.txt's (its korvo_link_layer() calls, written to the build
+# tree at configure time): a file may include its own layer's headers and those of every layer
+# its layer links, directly or through another. The platform's own folders (posix/, win32/) are
+# part of the platform. The headers generated at build time (the interface header from widl,
+# the version header from the project version) belong to the server alone.
+cmake_minimum_required(VERSION 3.25)
+if(NOT SOURCE_DIR OR NOT LAYER_GRAPH)
+  message(FATAL_ERROR "KorvoCheckIncludes: pass -DSOURCE_DIR=<the src folder> -DLAYER_GRAPH=<the layer graph file>")
 endif()
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
+include(${LAYER_GRAPH})
+
+# Every layer's reach: itself and each layer it links, transitively.
+foreach(layer IN LISTS KORVO_LAYERS)
+  set(reach ${layer})
+  set(pending ${KORVO_LAYER_USES_${layer}})
+  while(pending)
+    list(POP_FRONT pending next)
+    if(NOT next IN_LIST reach)
+      list(APPEND reach ${next})
+      list(APPEND pending ${KORVO_LAYER_USES_${next}})
+    endif()
+  endwhile()
+  set(reach_${layer} ${reach})
+endforeach()
+
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.rc)
 set(violations 0)
+set(nodes "")
 foreach(source IN LISTS sources)
   string(REGEX MATCH "^[^/]+" layer "${source}")
-  list(FIND layers "${layer}" own)
-  if(own EQUAL -1)
+  if(NOT layer IN_LIST KORVO_LAYERS)
     continue()
   endif()
+  string(MAKE_C_IDENTIFIER "${source}" node)
+  list(APPEND nodes ${node})
+  set(path_${node} ${source})
+  set(edges_${node} "")
+  get_filename_component(folder ${source} DIRECTORY)
   file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
   foreach(line IN LISTS includes)
     string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*$" "\\1" header "${line}")
-    get_filename_component(folder ${SOURCE_DIR}/${source} DIRECTORY)
-    if(EXISTS ${folder}/${header})
+    if(EXISTS ${SOURCE_DIR}/${folder}/${header})
       # Beside the file, or in a folder of its own layer (platform/posix/...).
+      set(included ${folder}/${header})
     elseif(header MATCHES "/")
       string(REGEX MATCH "^[^/]+" target "${header}")
-      list(FIND layers "${target}" level)
-      if(level EQUAL -1 OR level GREATER own)
-        message(STATUS "${source}: includes \"${header}\" (${target} is not below ${layer})")
+      if(NOT target IN_LIST reach_${layer})
+        message(STATUS "${source}: includes \"${header}\" (${layer} does not link ${target})")
         math(EXPR violations "${violations} + 1")
       endif()
+      set(included ${header})
     elseif(header STREQUAL "korvo.h" OR header STREQUAL "korvo_version.h")
       if(NOT layer STREQUAL "server")
         message(STATUS "${source}: includes the generated \"${header}\" outside the server")
         math(EXPR violations "${violations} + 1")
       endif()
+      continue()
     else()
       message(STATUS "${source}: includes \"${header}\", which is not in its own folder")
       math(EXPR violations "${violations} + 1")
+      continue()
+    endif()
+    cmake_path(NORMAL_PATH included)
+    if(EXISTS ${SOURCE_DIR}/${included})
+      string(MAKE_C_IDENTIFIER "${included}" to)
+      list(APPEND edges_${node} ${to})
     endif()
   endforeach()
 endforeach()
+
+# No include cycle: peel off, round after round, every file whose includes are all peeled;
+# what never peels off is on a cycle or includes one.
+set(left ${nodes})
+set(peeled "")
+while(left)
+  set(next_left "")
+  set(progress FALSE)
+  foreach(node IN LISTS left)
+    set(ready TRUE)
+    foreach(to IN LISTS edges_${node})
+      if(NOT to IN_LIST peeled)
+        set(ready FALSE)
+        break()
+      endif()
+    endforeach()
+    if(ready)
+      list(APPEND peeled ${node})
+      set(progress TRUE)
+    else()
+      list(APPEND next_left ${node})
+    endif()
+  endforeach()
+  set(left ${next_left})
+  if(NOT progress)
+    foreach(node IN LISTS left)
+      message(STATUS "${path_${node}}: on an include cycle, or includes a file that is")
+      math(EXPR violations "${violations} + 1")
+    endforeach()
+    break()
+  endif()
+endwhile()
+
 list(LENGTH sources checked)
 if(violations GREATER 0)
-  message(FATAL_ERROR "${violations} include(s) outside the layer order (${checked} files checked)")
+  message(FATAL_ERROR "${violations} include(s) outside the layer graph (${checked} files checked)")
 endif()
-message(STATUS "every include of ${checked} files follows the layer order")
+message(STATUS "every include of ${checked} files follows the layer graph, without a cycle")

@@ -15,11 +15,12 @@ public:
     // Takes a new reference to `p`.
     explicit ComPtr(T* p) noexcept : value_(p)
     {
-        if (value_)
+        if (value_) {
             value_->AddRef();
+        }
     }
     ComPtr(const ComPtr& other) noexcept : ComPtr(other.value_) {}
-    ComPtr(ComPtr&& other) noexcept : value_(other.detach()) {}
+    ComPtr(ComPtr&& other) noexcept : value_(other.Detach()) {}
     ComPtr& operator=(const ComPtr& other) noexcept
     {
         ComPtr(other).swap(*this);
@@ -39,16 +40,18 @@ public:
         result.value_ = owned;
         return result;
     }
-    void attach(T* owned) noexcept
+    // Releases what it holds and adopts a reference the caller already holds.
+    void Adopt(T* owned) noexcept
     {
         reset();
         value_ = owned;
     }
-    T* detach() noexcept { return std::exchange(value_, nullptr); }
+    T* Detach() noexcept { return std::exchange(value_, nullptr); }
     void reset() noexcept
     {
-        if (T* old = std::exchange(value_, nullptr))
+        if (T* old = std::exchange(value_, nullptr)) {
             old->Release();
+        }
     }
     void swap(ComPtr& other) noexcept { std::swap(value_, other.value_); }
 
@@ -59,7 +62,7 @@ public:
         reset();
         return &value_;
     }
-    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+    void** PutVoid() noexcept { return reinterpret_cast<void**>(put()); }
     T* operator->() const noexcept { return value_; }
     explicit operator bool() const noexcept { return value_ != nullptr; }
 
@@ -67,19 +70,22 @@ public:
     template <typename U>
     HRESULT As(REFIID iid, ComPtr<U>& out) const noexcept
     {
-        if (!value_)
+        if (!value_) {
             return E_POINTER;
-        return value_->QueryInterface(iid, out.put_void());
+        }
+        return value_->QueryInterface(iid, out.PutVoid());
     }
 
     // Hands a new reference to an out-parameter.
     HRESULT CopyTo(T** out) const noexcept
     {
-        if (!out)
+        if (!out) {
             return E_POINTER;
+        }
         *out = value_;
-        if (value_)
+        if (value_) {
             value_->AddRef();
+        }
         return S_OK;
     }
 

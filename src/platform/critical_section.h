@@ -14,7 +14,7 @@ public:
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
 
-    CRITICAL_SECTION* native() { return &section_; }
+    CRITICAL_SECTION* Native() { return &section_; }
 
 private:
     CRITICAL_SECTION section_;
@@ -25,7 +25,7 @@ private:
 class SectionGuard {
 public:
     explicit SectionGuard(CRITICAL_SECTION* section) : section_(section) { EnterCriticalSection(section_); }
-    explicit SectionGuard(CriticalSection& section) : SectionGuard(section.native()) {}
+    explicit SectionGuard(CriticalSection& section) : SectionGuard(section.Native()) {}
     ~SectionGuard() { LeaveCriticalSection(section_); }
     SectionGuard(const SectionGuard&) = delete;
     SectionGuard& operator=(const SectionGuard&) = delete;

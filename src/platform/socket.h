@@ -56,7 +56,7 @@ public:
     Socket& operator=(const Socket&) = delete;
 
     bool IsOpen() const noexcept { return native_ != kNone; }
-    std::uintptr_t native() const noexcept { return native_; }
+    std::uintptr_t Native() const noexcept { return native_; }
     void Close() noexcept;
 
 private:

@@ -40,8 +40,9 @@ public:
     void reset(BSTR owned = nullptr) noexcept
     {
         BSTR old = std::exchange(value_, owned);
-        if (old != owned)
+        if (old != owned) {
             SysFreeString(old);
+        }
     }
     UINT length() const noexcept { return SysStringLen(value_); }
     explicit operator bool() const noexcept { return value_ != nullptr; }

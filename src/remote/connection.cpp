@@ -26,7 +26,7 @@ Status Connection::Open(const ServerSettings& settings) noexcept
     const auto body = [&]() -> Status {
         Close();
         endpoint_ = settings.host + ":" + std::to_string(settings.port);
-        operation_timeout_ = settings.operation_timeout;
+        operationTimeout_ = settings.operation_timeout;
         parser_ = ReplyParser(settings.limits);
         buffer_.resize(kReceiveBufferSize);
 
@@ -53,7 +53,7 @@ Status Connection::Open(const ServerSettings& settings) noexcept
             Close();
             return {added, {}};
         }
-        if (handshake.command_count() == 0)
+        if (handshake.CommandCount() == 0)
             return {};
         std::vector<Reply> replies;
         Status status = Execute(handshake, replies);
@@ -87,13 +87,13 @@ Status Connection::Execute(const Request& request, std::vector<Reply>& replies) 
         replies.clear();
         if (IsBroken())
             return Failure(socket_error::kNotConnected, "connection not open");
-        replies.reserve(request.command_count());
-        const Deadline deadline = DeadlineAfter(operation_timeout_);
-        const HRESULT sent = KORVO_TRACED(SendAll(socket_, request.bytes(), deadline));
+        replies.reserve(request.CommandCount());
+        const Deadline deadline = DeadlineAfter(operationTimeout_);
+        const HRESULT sent = KORVO_TRACED(SendAll(socket_, request.Bytes(), deadline));
         if (FAILED(sent))
             return Failure(sent, sent == socket_error::kTimedOut ? "request not sent within the operation time-out"
                                                                  : TransportFailure(sent));
-        while (replies.size() < request.command_count()) {
+        while (replies.size() < request.CommandCount()) {
             Reply reply;
             Status status = ReadReply(deadline, reply);
             if (!status.ok()) {
@@ -103,7 +103,7 @@ Status Connection::Execute(const Request& request, std::vector<Reply>& replies) 
             replies.push_back(std::move(reply));
         }
         // Bytes beyond the replies asked for: the server is out of step with us.
-        if (buffered_begin_ != buffered_end_)
+        if (bufferedBegin_ != bufferedEnd_)
             Close();
         return {};
     };
@@ -117,27 +117,27 @@ Status Connection::Execute(const Request& request, std::vector<Reply>& replies) 
 Status Connection::ReadReply(Deadline deadline, Reply& reply)
 {
     for (;;) {
-        if (buffered_begin_ != buffered_end_) {
-            std::string_view input(buffer_.data() + buffered_begin_, buffered_end_ - buffered_begin_);
+        if (bufferedBegin_ != bufferedEnd_) {
+            std::string_view input(buffer_.data() + bufferedBegin_, bufferedEnd_ - bufferedBegin_);
             const ParseStatus parsed = parser_.Feed(input);
-            buffered_begin_ = buffered_end_ - input.size();
-            if (parsed == ParseStatus::kComplete) {
+            bufferedBegin_ = bufferedEnd_ - input.size();
+            if (parsed == ParseStatus::Complete) {
                 reply = parser_.TakeReply();
                 return {};
             }
-            if (parsed == ParseStatus::kOutOfMemory) {
+            if (parsed == ParseStatus::OutOfMemory) {
                 Close();
                 return {E_OUTOFMEMORY, {}};
             }
-            if (parsed == ParseStatus::kProtocolError)
-                return Failure(KORVO_TRACED(hresult::kInvalidData), parser_.error());
+            if (parsed == ParseStatus::ProtocolError)
+                return Failure(KORVO_TRACED(hresult::kInvalidData), parser_.Error());
         }
-        buffered_begin_ = buffered_end_ = 0;
+        bufferedBegin_ = bufferedEnd_ = 0;
         std::size_t received = 0;
         const HRESULT got = KORVO_TRACED(ReceiveSome(socket_, buffer_, deadline, received));
         if (FAILED(got))
             return Failure(got, TransportFailure(got));
-        buffered_end_ = received;
+        bufferedEnd_ = received;
     }
 }
 
@@ -158,7 +158,7 @@ void Connection::Close() noexcept
 {
     socket_.Close();
     parser_.Reset();
-    buffered_begin_ = buffered_end_ = 0;
+    bufferedBegin_ = bufferedEnd_ = 0;
 }
 
 } // namespace korvo::remote

@@ -45,9 +45,9 @@ private:
     Socket socket_;
     ReplyParser parser_;
     std::vector<char> buffer_;
-    std::size_t buffered_begin_ = 0;
-    std::size_t buffered_end_ = 0;
-    std::chrono::milliseconds operation_timeout_{0};
+    std::size_t bufferedBegin_ = 0;
+    std::size_t bufferedEnd_ = 0;
+    std::chrono::milliseconds operationTimeout_{0};
     std::string endpoint_; // host:port, for messages
 };
 

@@ -34,8 +34,8 @@ namespace {
 // A pool of no connections would only ever time out.
 PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
 {
-    if (settings.max_connections == 0)
-        settings.max_connections = 1;
+    if (settings.maxConnections == 0)
+        settings.maxConnections = 1;
     return settings;
 }
 
@@ -43,7 +43,7 @@ PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
 
 ConnectionPool::ConnectionPool(ServerSettings server, PoolSettings pool) noexcept
     : server_(std::move(server)), settings_(WithOneConnectionAtLeast(pool)),
-      backoff_(pool.first_retry_delay, pool.max_retry_delay)
+      backoff_(pool.firstRetryDelay, pool.maxRetryDelay)
 {}
 
 ConnectionPool::~ConnectionPool() = default;
@@ -65,16 +65,16 @@ Status ConnectionPool::Acquire(PooledConnection& lease) noexcept
         const Deadline deadline = DeadlineAfter(server_.operation_timeout);
         std::unique_lock lock(mutex_);
         // Room for every connection that can exist, so that Return never allocates.
-        idle_.reserve(settings_.max_connections);
+        idle_.reserve(settings_.maxConnections);
         for (;;) {
             if (std::unique_ptr<Connection> idle = TakeIdle()) {
                 lease = PooledConnection(this, std::move(idle));
                 return {};
             }
-            if (open_ < settings_.max_connections)
+            if (open_ < settings_.maxConnections)
                 return Connect(lock, lease);
             if (returned_.wait_until(lock, deadline) == std::cv_status::timeout && idle_.empty() &&
-                open_ >= settings_.max_connections)
+                open_ >= settings_.maxConnections)
                 return {KORVO_TRACED(socket_error::kTimedOut),
                         "no free connection to the server within the operation time-out"};
         }
@@ -98,8 +98,8 @@ std::unique_ptr<Connection> ConnectionPool::TakeIdle()
 Status ConnectionPool::Connect(std::unique_lock<std::mutex>& lock, PooledConnection& lease)
 {
     const Deadline now = std::chrono::steady_clock::now();
-    const bool probe = backoff_.failing();
-    if (probe && (probing_ || now < backoff_.next_attempt()))
+    const bool probe = backoff_.Failing();
+    if (probe && (probing_ || now < backoff_.NextAttempt()))
         return HeldBack(now);
     auto connection = std::make_unique<Connection>();
     ++open_;
@@ -116,17 +116,17 @@ Status ConnectionPool::Connect(std::unique_lock<std::mutex>& lock, PooledConnect
     }
     --open_;
     // Attempts that were already under way when the first failure came count as that one.
-    if (probe || !backoff_.failing())
+    if (probe || !backoff_.Failing())
         backoff_.RecordFailure(std::chrono::steady_clock::now());
-    last_failure_ = status;
+    lastFailure_ = status;
     returned_.notify_one();
     return status;
 }
 
 Status ConnectionPool::HeldBack(Deadline now) const
 {
-    Status status{KORVO_TRACED(last_failure_.code), last_failure_.text};
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(backoff_.next_attempt() - now).count();
+    Status status{KORVO_TRACED(lastFailure_.code), lastFailure_.text};
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(backoff_.NextAttempt() - now).count();
     status.text += probing_ ? " (reconnecting)" : " (next attempt in " + std::to_string(wait) + " ms)";
     return status;
 }

@@ -76,7 +76,7 @@ private:
     std::size_t open_ = 0; // idle, leased and being opened
     ReconnectBackoff backoff_;
     bool probing_ = false; // a connect after failures is under way
-    Status last_failure_;
+    Status lastFailure_;
 };
 
 } // namespace korvo::remote

@@ -11,25 +11,25 @@ namespace korvo::remote {
 
 class ReconnectBackoff {
 public:
-    ReconnectBackoff(std::chrono::milliseconds first_delay, std::chrono::milliseconds max_delay) noexcept
-        : first_delay_(first_delay), max_delay_(max_delay)
+    ReconnectBackoff(std::chrono::milliseconds firstDelay, std::chrono::milliseconds maxDelay) noexcept
+        : firstDelay_(firstDelay), maxDelay_(maxDelay)
     {}
 
-    bool failing() const noexcept { return failures_ > 0; }
-    std::size_t failures() const noexcept { return failures_; }
+    bool Failing() const noexcept { return failures_ > 0; }
+    std::size_t Failures() const noexcept { return failures_; }
     // The wait after the latest failure; zero while nothing failed.
-    std::chrono::milliseconds delay() const noexcept;
+    std::chrono::milliseconds Delay() const noexcept;
     // When the next attempt may start.
-    Deadline next_attempt() const noexcept { return next_attempt_; }
+    Deadline NextAttempt() const noexcept { return nextAttempt_; }
 
     void RecordFailure(Deadline now) noexcept;
     void RecordSuccess() noexcept;
 
 private:
-    std::chrono::milliseconds first_delay_;
-    std::chrono::milliseconds max_delay_;
+    std::chrono::milliseconds firstDelay_;
+    std::chrono::milliseconds maxDelay_;
     std::size_t failures_ = 0;
-    Deadline next_attempt_{};
+    Deadline nextAttempt_{};
 };
 
 } // namespace korvo::remote

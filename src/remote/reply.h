@@ -9,20 +9,20 @@ namespace korvo::remote {
 
 enum class ReplyType {
     kSimpleString, // a status such as "OK"
-    kError, // the server refused the command; text is its message ("ERR ...", "WRONGTYPE ...")
-    kInteger,
+    Error, // the server refused the command; text is its message ("ERR ...", "WRONGTYPE ...")
+    Integer,
     kBulkString, // bytes, binary-safe
-    kNil, // a null bulk string ($-1) or a null array (*-1): no value
-    kArray,
+    Nil, // a null bulk string ($-1) or a null array (*-1): no value
+    Array,
 };
 
 struct Reply {
-    ReplyType type = ReplyType::kNil;
+    ReplyType type = ReplyType::Nil;
     std::string text; // simple string, error and bulk string
     std::int64_t integer = 0; // integer
     std::vector<Reply> elements; // array
 
-    bool IsError() const noexcept { return type == ReplyType::kError; }
+    bool IsError() const noexcept { return type == ReplyType::Error; }
     friend bool operator==(const Reply&, const Reply&) = default;
 };
 

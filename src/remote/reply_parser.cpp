@@ -28,33 +28,33 @@ bool ParseDecimal(std::string_view text, std::int64_t& value)
 
 ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
 {
-    if (stage_ == Stage::kFailed)
+    if (stage_ == Stage::Failed)
         return failure_;
     const auto body = [&]() -> ParseStatus {
         while (!input.empty()) {
-            Step step = Step::kContinue;
+            Step step = Step::Continue;
             switch (stage_) {
-            case Stage::kLine:
+            case Stage::Line:
                 step = ConsumeLine(input);
                 break;
-            case Stage::kBulkBody:
+            case Stage::BulkBody:
                 step = ConsumeBulkBody(input);
                 break;
-            case Stage::kBulkEnd:
+            case Stage::BulkEnd:
                 step = ConsumeBulkEnd(input);
                 break;
-            case Stage::kFailed:
+            case Stage::Failed:
                 return failure_;
             }
-            if (step == Step::kComplete)
-                return ParseStatus::kComplete;
-            if (step == Step::kFailed)
+            if (step == Step::Complete)
+                return ParseStatus::Complete;
+            if (step == Step::Failed)
                 return failure_;
         }
-        return ParseStatus::kNeedMore;
+        return ParseStatus::NeedMore;
     };
     return CallTranslatingExceptions(body, [this](HRESULT) noexcept {
-        Fail("out of memory for the reply", ParseStatus::kOutOfMemory);
+        Fail("out of memory for the reply", ParseStatus::OutOfMemory);
         return failure_;
     });
 }
@@ -66,16 +66,16 @@ Reply ReplyParser::TakeReply() noexcept
 
 void ReplyParser::Reset() noexcept
 {
-    stage_ = Stage::kLine;
+    stage_ = Stage::Line;
     line_.clear();
     bulk_.clear();
-    bulk_left_ = 0;
-    bulk_end_seen_ = 0;
-    open_arrays_.clear();
+    bulkLeft_ = 0;
+    bulkEndSeen_ = 0;
+    openArrays_.clear();
     elements_ = 0;
-    reply_bytes_ = 0;
+    replyBytes_ = 0;
     reply_ = Reply{};
-    failure_ = ParseStatus::kProtocolError;
+    failure_ = ParseStatus::ProtocolError;
     error_ = nullptr;
 }
 
@@ -84,7 +84,7 @@ ReplyParser::Step ReplyParser::ConsumeLine(std::string_view& input)
     const std::size_t newline = input.find('\n');
     const std::size_t take = newline == std::string_view::npos ? input.size() : newline + 1;
     // The limit is on the line's text; its CRLF comes on top.
-    const std::size_t most = limits_.max_line_length > SIZE_MAX - 2 ? SIZE_MAX : limits_.max_line_length + 2;
+    const std::size_t most = limits_.maxLineLength > SIZE_MAX - 2 ? SIZE_MAX : limits_.maxLineLength + 2;
     if (take > most - line_.size())
         return Fail("line longer than the limit");
     if (!Spend(take))
@@ -92,7 +92,7 @@ ReplyParser::Step ReplyParser::ConsumeLine(std::string_view& input)
     line_.append(input.data(), take);
     input.remove_prefix(take);
     if (newline == std::string_view::npos)
-        return Step::kContinue;
+        return Step::Continue;
     if (line_.size() < 2 || line_[line_.size() - 2] != '\r')
         return Fail("line not ended by CRLF");
     const std::string_view text(line_.data(), line_.size() - 2);
@@ -115,13 +115,13 @@ ReplyParser::Step ReplyParser::StartValue(std::string_view line)
         value.text.assign(rest);
         return FinishValue(std::move(value));
     case '-':
-        value.type = ReplyType::kError;
+        value.type = ReplyType::Error;
         value.text.assign(rest);
         return FinishValue(std::move(value));
     case ':':
         if (!ParseDecimal(rest, value.integer))
             return Fail("integer reply is not a number");
-        value.type = ReplyType::kInteger;
+        value.type = ReplyType::Integer;
         return FinishValue(std::move(value));
     case '$':
         return StartBulk(rest);
@@ -142,15 +142,15 @@ ReplyParser::Step ReplyParser::StartBulk(std::string_view length)
     if (declared < 0)
         return Fail("negative bulk string length");
     const auto size = static_cast<std::uint64_t>(declared);
-    if (size > limits_.max_bulk_length)
+    if (size > limits_.maxBulkLength)
         return Fail("bulk string longer than the limit");
-    if (size + 2 > limits_.max_reply_bytes - reply_bytes_)
+    if (size + 2 > limits_.maxReplyBytes - replyBytes_)
         return Fail("reply larger than the limit");
-    bulk_left_ = static_cast<std::size_t>(size);
+    bulkLeft_ = static_cast<std::size_t>(size);
     bulk_.clear();
-    bulk_.reserve(std::min(bulk_left_, kBulkReserve));
-    stage_ = bulk_left_ == 0 ? Stage::kBulkEnd : Stage::kBulkBody;
-    return Step::kContinue;
+    bulk_.reserve(std::min(bulkLeft_, kBulkReserve));
+    stage_ = bulkLeft_ == 0 ? Stage::BulkEnd : Stage::BulkBody;
+    return Step::Continue;
 }
 
 ReplyParser::Step ReplyParser::StartArray(std::string_view length)
@@ -162,50 +162,50 @@ ReplyParser::Step ReplyParser::StartArray(std::string_view length)
         return FinishValue(Reply{});
     if (declared < 0)
         return Fail("negative array length");
-    if (open_arrays_.size() >= limits_.max_depth)
+    if (openArrays_.size() >= limits_.maxDepth)
         return Fail("arrays nested deeper than the limit");
     const auto count = static_cast<std::uint64_t>(declared);
-    if (count > limits_.max_array_length)
+    if (count > limits_.maxArrayLength)
         return Fail("array longer than the limit");
-    if (count > limits_.max_elements - elements_)
+    if (count > limits_.maxElements - elements_)
         return Fail("reply has more elements than the limit");
     Reply array;
-    array.type = ReplyType::kArray;
+    array.type = ReplyType::Array;
     if (count == 0)
         return FinishValue(std::move(array));
     elements_ += static_cast<std::size_t>(count);
     array.elements.reserve(std::min<std::size_t>(static_cast<std::size_t>(count), kArrayReserve));
-    open_arrays_.push_back(Frame{std::move(array), static_cast<std::size_t>(count)});
-    return Step::kContinue;
+    openArrays_.push_back(Frame{std::move(array), static_cast<std::size_t>(count)});
+    return Step::Continue;
 }
 
 ReplyParser::Step ReplyParser::ConsumeBulkBody(std::string_view& input)
 {
-    const std::size_t take = std::min(bulk_left_, input.size());
+    const std::size_t take = std::min(bulkLeft_, input.size());
     if (!Spend(take))
         return Fail("reply larger than the limit");
     bulk_.append(input.data(), take);
     input.remove_prefix(take);
-    bulk_left_ -= take;
-    if (bulk_left_ == 0)
-        stage_ = Stage::kBulkEnd;
-    return Step::kContinue;
+    bulkLeft_ -= take;
+    if (bulkLeft_ == 0)
+        stage_ = Stage::BulkEnd;
+    return Step::Continue;
 }
 
 ReplyParser::Step ReplyParser::ConsumeBulkEnd(std::string_view& input)
 {
     static constexpr char kEnd[] = "\r\n";
-    while (bulk_end_seen_ < 2 && !input.empty()) {
-        if (input.front() != kEnd[bulk_end_seen_])
+    while (bulkEndSeen_ < 2 && !input.empty()) {
+        if (input.front() != kEnd[bulkEndSeen_])
             return Fail("bulk string not ended by CRLF");
         if (!Spend(1))
             return Fail("reply larger than the limit");
         input.remove_prefix(1);
-        ++bulk_end_seen_;
+        ++bulkEndSeen_;
     }
-    if (bulk_end_seen_ < 2)
-        return Step::kContinue;
-    bulk_end_seen_ = 0;
+    if (bulkEndSeen_ < 2)
+        return Step::Continue;
+    bulkEndSeen_ = 0;
     Reply value;
     value.type = ReplyType::kBulkString;
     value.text = std::exchange(bulk_, std::string{});
@@ -214,35 +214,35 @@ ReplyParser::Step ReplyParser::ConsumeBulkEnd(std::string_view& input)
 
 ReplyParser::Step ReplyParser::FinishValue(Reply value)
 {
-    stage_ = Stage::kLine;
-    while (!open_arrays_.empty()) {
-        Frame& innermost = open_arrays_.back();
+    stage_ = Stage::Line;
+    while (!openArrays_.empty()) {
+        Frame& innermost = openArrays_.back();
         innermost.array.elements.push_back(std::move(value));
         if (innermost.array.elements.size() < innermost.expected)
-            return Step::kContinue;
+            return Step::Continue;
         value = std::move(innermost.array);
-        open_arrays_.pop_back();
+        openArrays_.pop_back();
     }
     reply_ = std::move(value);
     elements_ = 0;
-    reply_bytes_ = 0;
-    return Step::kComplete;
+    replyBytes_ = 0;
+    return Step::Complete;
 }
 
 bool ReplyParser::Spend(std::size_t bytes) noexcept
 {
-    if (bytes > limits_.max_reply_bytes - reply_bytes_)
+    if (bytes > limits_.maxReplyBytes - replyBytes_)
         return false;
-    reply_bytes_ += bytes;
+    replyBytes_ += bytes;
     return true;
 }
 
 ReplyParser::Step ReplyParser::Fail(const char* why, ParseStatus status) noexcept
 {
-    stage_ = Stage::kFailed;
+    stage_ = Stage::Failed;
     failure_ = status;
     error_ = why;
-    return Step::kFailed;
+    return Step::Failed;
 }
 
 } // namespace korvo::remote

@@ -14,19 +14,19 @@
 namespace korvo::remote {
 
 struct ReplyLimits {
-    std::size_t max_line_length = 64 * 1024; // a simple string, error, integer or length line
-    std::size_t max_bulk_length = 64 * 1024 * 1024; // one bulk string
-    std::size_t max_array_length = 1024 * 1024; // the elements of one array
-    std::size_t max_elements = 4 * 1024 * 1024; // the elements of one reply, all levels together
-    std::size_t max_depth = 16; // arrays inside arrays
-    std::size_t max_reply_bytes = 256 * 1024 * 1024; // the wire bytes of one reply
+    std::size_t maxLineLength = 64 * 1024; // a simple string, error, integer or length line
+    std::size_t maxBulkLength = 64 * 1024 * 1024; // one bulk string
+    std::size_t maxArrayLength = 1024 * 1024; // the elements of one array
+    std::size_t maxElements = 4 * 1024 * 1024; // the elements of one reply, all levels together
+    std::size_t maxDepth = 16; // arrays inside arrays
+    std::size_t maxReplyBytes = 256 * 1024 * 1024; // the wire bytes of one reply
 };
 
 enum class ParseStatus {
-    kNeedMore, // every byte given was consumed and the reply is not complete yet
-    kComplete, // one reply is complete: TakeReply has it
-    kProtocolError, // not a valid reply, or beyond a limit: error() says which
-    kOutOfMemory,
+    NeedMore, // every byte given was consumed and the reply is not complete yet
+    Complete, // one reply is complete: TakeReply has it
+    ProtocolError, // not a valid reply, or beyond a limit: error() says which
+    OutOfMemory,
 };
 
 class ReplyParser {
@@ -42,13 +42,13 @@ public:
     Reply TakeReply() noexcept;
 
     // Why parsing failed; null while it has not.
-    const char* error() const noexcept { return error_; }
+    const char* Error() const noexcept { return error_; }
 
     void Reset() noexcept;
 
 private:
-    enum class Stage { kLine, kBulkBody, kBulkEnd, kFailed };
-    enum class Step { kContinue, kComplete, kFailed };
+    enum class Stage { Line, BulkBody, BulkEnd, Failed };
+    enum class Step { Continue, Complete, Failed };
     struct Frame {
         Reply array;
         std::size_t expected = 0;
@@ -62,19 +62,19 @@ private:
     Step StartArray(std::string_view length);
     Step FinishValue(Reply value);
     bool Spend(std::size_t bytes) noexcept;
-    Step Fail(const char* why, ParseStatus status = ParseStatus::kProtocolError) noexcept;
+    Step Fail(const char* why, ParseStatus status = ParseStatus::ProtocolError) noexcept;
 
     ReplyLimits limits_;
-    Stage stage_ = Stage::kLine;
+    Stage stage_ = Stage::Line;
     std::string line_;
     std::string bulk_;
-    std::size_t bulk_left_ = 0;
-    std::size_t bulk_end_seen_ = 0; // bytes of the CRLF after a bulk body
-    std::vector<Frame> open_arrays_;
+    std::size_t bulkLeft_ = 0;
+    std::size_t bulkEndSeen_ = 0; // bytes of the CRLF after a bulk body
+    std::vector<Frame> openArrays_;
     std::size_t elements_ = 0;
-    std::size_t reply_bytes_ = 0;
+    std::size_t replyBytes_ = 0;
     Reply reply_;
-    ParseStatus failure_ = ParseStatus::kProtocolError;
+    ParseStatus failure_ = ParseStatus::ProtocolError;
     const char* error_ = nullptr;
 };
 

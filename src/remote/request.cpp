@@ -19,8 +19,9 @@ void AppendHeader(std::string& out, char type, std::size_t count)
 
 HRESULT Request::Add(std::span<const std::string_view> arguments) noexcept
 {
-    if (arguments.empty())
+    if (arguments.empty()) {
         return E_INVALIDARG;
+    }
     const std::size_t before = bytes_.size();
     const HRESULT added = CallReturningHresult([&] {
         AppendHeader(bytes_, '*', arguments.size());

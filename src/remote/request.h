@@ -23,8 +23,8 @@ public:
         return Add(std::span<const std::string_view>(arguments.begin(), arguments.size()));
     }
 
-    std::size_t command_count() const noexcept { return commands_; }
-    const std::string& bytes() const noexcept { return bytes_; }
+    std::size_t CommandCount() const noexcept { return commands_; }
+    const std::string& Bytes() const noexcept { return bytes_; }
     void Clear() noexcept;
 
 private:

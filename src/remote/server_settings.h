@@ -27,11 +27,11 @@ struct ServerSettings {
 };
 
 struct PoolSettings {
-    std::size_t max_connections = 8;
+    std::size_t maxConnections = 8;
     // After a failed connect the pool waits this long before the next attempt, doubling the
     // wait with each further failure up to the maximum.
-    std::chrono::milliseconds first_retry_delay{100};
-    std::chrono::milliseconds max_retry_delay{5000};
+    std::chrono::milliseconds firstRetryDelay{100};
+    std::chrono::milliseconds maxRetryDelay{5000};
 };
 
 } // namespace korvo::remote

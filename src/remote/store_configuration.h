@@ -55,7 +55,7 @@ public:
     const RemotePrefix* Find(std::u16string_view name) const noexcept;
 
     bool empty() const noexcept { return prefixes_.empty(); }
-    const std::vector<RemotePrefix>& prefixes() const noexcept { return prefixes_; }
+    const std::vector<RemotePrefix>& Prefixes() const noexcept { return prefixes_; }
 
 private:
     std::vector<RemotePrefix> prefixes_;

@@ -52,7 +52,7 @@ TEST_F(AggregationTest, InnerInterfacesCountOnTheOuterObject)
 {
     Outer outer;
     auto factory = ClassObject();
-    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, outer.inner.put_void()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid()), S_OK);
     factory.reset();
     EXPECT_EQ(outer.count, 1u);
     EXPECT_EQ(ReferenceCount(outer.inner.get()), 1u);
@@ -82,14 +82,14 @@ TEST_F(AggregationTest, InnerInterfacesCountOnTheOuterObject)
     dictionary.reset();
     EXPECT_EQ(outer.count, 1u);
     EXPECT_EQ(outer.inner->Release(), 0u);
-    outer.inner.detach();
+    outer.inner.Detach();
     EXPECT_EQ(Korvod().canUnloadNow(), S_OK);
 }
 
 TEST_F(AggregationTest, AggregateIUnknownRejectsNullAndUnknownInterfaces)
 {
     Outer outer;
-    ASSERT_EQ(ClassObject()->CreateInstance(&outer, IID_IUnknown, outer.inner.put_void()), S_OK);
+    ASSERT_EQ(ClassObject()->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid()), S_OK);
     EXPECT_EQ(outer.inner->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
     void* result = reinterpret_cast<void*>(1);
     EXPECT_EQ(outer.inner->QueryInterface(IID_IClassFactory, &result), E_NOINTERFACE);

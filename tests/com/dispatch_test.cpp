@@ -100,7 +100,7 @@ TEST_F(DispatchTest, EnumeratorAnswersAsMethodAndAsPropertyGet)
         ASSERT_EQ(Call(*dictionary.get(), DISPID_NEWENUM, flags, {}, enumerator.get()), S_OK) << flags;
         ASSERT_EQ(V_VT(enumerator.get()), VT_UNKNOWN);
         ComPtr<IEnumVARIANT> items;
-        EXPECT_EQ(V_UNKNOWN(enumerator.get())->QueryInterface(IID_IEnumVARIANT, items.put_void()), S_OK);
+        EXPECT_EQ(V_UNKNOWN(enumerator.get())->QueryInterface(IID_IEnumVARIANT, items.PutVoid()), S_OK);
     }
 }
 

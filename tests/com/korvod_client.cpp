@@ -81,7 +81,7 @@ ComPtr<IClassFactory> ClassObject()
     ComPtr<IClassFactory> factory;
     const auto& korvod = Korvod();
     if (korvod.getClassObject != nullptr) {
-        korvod.getClassObject(kClsidDictionary, IID_IClassFactory, factory.put_void());
+        korvod.getClassObject(kClsidDictionary, IID_IClassFactory, factory.PutVoid());
     }
     return factory;
 }
@@ -90,7 +90,7 @@ ComPtr<IDictionary> NewDictionary()
 {
     ComPtr<IDictionary> dictionary;
     if (auto factory = ClassObject()) {
-        factory->CreateInstance(nullptr, kIidIDictionary, dictionary.put_void());
+        factory->CreateInstance(nullptr, kIidIDictionary, dictionary.PutVoid());
     }
     return dictionary;
 }

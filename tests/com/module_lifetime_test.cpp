@@ -69,8 +69,8 @@ TEST_F(ModuleLifetimeTest, ClassObjectReferencesBeyondTheTablesHoldTheModule)
 {
     ComPtr<IClassFactory> first;
     ComPtr<IClassFactory> second;
-    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IClassFactory, first.put_void()), S_OK);
-    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IUnknown, second.put_void()), S_OK);
+    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IClassFactory, first.PutVoid()), S_OK);
+    ASSERT_EQ(Korvod().getClassObject(kClsidDictionary, IID_IUnknown, second.PutVoid()), S_OK);
     EXPECT_EQ(static_cast<void*>(first.get()), static_cast<void*>(second.get()));
     EXPECT_EQ(CanUnload(), S_FALSE);
     second.reset();
@@ -122,7 +122,7 @@ TEST_F(ModuleLifetimeTest, ObjectsCreatedByProgIdShareTheLoadedModule)
     ASSERT_EQ(CLSIDFromProgID(L"Korvo.Dictionary", &clsid), S_OK);
     EXPECT_TRUE(IsEqualCLSID(clsid, kClsidDictionary));
     ComPtr<IDictionary> dictionary;
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidIDictionary, dictionary.put_void()), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidIDictionary, dictionary.PutVoid()), S_OK);
     EXPECT_EQ(CanUnload(), S_FALSE);
     dictionary.reset();
     EXPECT_EQ(CanUnload(), S_OK);

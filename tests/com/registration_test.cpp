@@ -173,7 +173,7 @@ TEST_F(RegistrationTest, RegisteredClassIsCreatableByProgId)
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"Korvo.Dictionary", &clsid), S_OK);
     ComPtr<IDispatch> dispatch;
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, dispatch.put_void()), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, dispatch.PutVoid()), S_OK);
     LPOLESTR progId = nullptr;
     ASSERT_EQ(ProgIDFromCLSID(kClsidDictionary, &progId), S_OK);
     EXPECT_STREQ(progId, L"Korvo.Dictionary");

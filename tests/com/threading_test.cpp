@@ -24,7 +24,7 @@ TEST_F(ThreadingTest, PointerFromTheSingleThreadedApartmentWorksInTheMultithread
         {
             // The free-threaded marshaller hands the same pointer to the other apartment.
             ComPtr<IDictionary> unmarshalled;
-            if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, kIidIDictionary, unmarshalled.put_void()))) {
+            if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, kIidIDictionary, unmarshalled.PutVoid()))) {
                 samePointer = unmarshalled.get() == dictionary.get();
             }
             Text key(L"from MTA");

@@ -24,7 +24,7 @@ void UseADictionary(const wchar_t* storeName)
 {
     ComPtr<IDictionary> dictionary;
     if (FAILED(CoCreateInstance(korvo::kClsidDictionary, nullptr, CLSCTX_INPROC_SERVER, korvo::kIidIDictionary,
-                                dictionary.put_void()))) {
+                                dictionary.PutVoid()))) {
         return;
     }
     UniqueBstr name = UniqueBstr::CopyUpToNul(storeName);
@@ -111,7 +111,7 @@ int main()
     {
         ComPtr<IDictionary> dictionary;
         if (FAILED(CoCreateInstance(korvo::kClsidDictionary, nullptr, CLSCTX_INPROC_SERVER, korvo::kIidIDictionary,
-                                    dictionary.put_void()))) {
+                                    dictionary.PutVoid()))) {
             std::puts("no Dictionary");
             return 2;
         }

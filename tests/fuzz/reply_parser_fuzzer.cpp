@@ -21,18 +21,18 @@ using korvo::remote::ReplyType;
 ReplyLimits FuzzLimits()
 {
     ReplyLimits limits;
-    limits.max_line_length = 256;
-    limits.max_bulk_length = 1024;
-    limits.max_array_length = 64;
-    limits.max_elements = 256;
-    limits.max_depth = 8;
-    limits.max_reply_bytes = 4096;
+    limits.maxLineLength = 256;
+    limits.maxBulkLength = 1024;
+    limits.maxArrayLength = 64;
+    limits.maxElements = 256;
+    limits.maxDepth = 8;
+    limits.maxReplyBytes = 4096;
     return limits;
 }
 
 struct Result {
     std::vector<Reply> replies;
-    ParseStatus last = ParseStatus::kNeedMore;
+    ParseStatus last = ParseStatus::NeedMore;
 };
 
 Result Parse(std::string_view input, std::size_t piece)
@@ -43,9 +43,9 @@ Result Parse(std::string_view input, std::size_t piece)
         std::string_view rest = input.substr(at, piece);
         while (!rest.empty()) {
             result.last = parser.Feed(rest);
-            if (result.last == ParseStatus::kComplete)
+            if (result.last == ParseStatus::Complete)
                 result.replies.push_back(parser.TakeReply());
-            else if (result.last != ParseStatus::kNeedMore)
+            else if (result.last != ParseStatus::NeedMore)
                 return result;
         }
     }
@@ -58,19 +58,19 @@ void Write(const Reply& reply, std::string& out)
     case ReplyType::kSimpleString:
         out += "+" + reply.text + "\r\n";
         break;
-    case ReplyType::kError:
+    case ReplyType::Error:
         out += "-" + reply.text + "\r\n";
         break;
-    case ReplyType::kInteger:
+    case ReplyType::Integer:
         out += ":" + std::to_string(reply.integer) + "\r\n";
         break;
     case ReplyType::kBulkString:
         out += "$" + std::to_string(reply.text.size()) + "\r\n" + reply.text + "\r\n";
         break;
-    case ReplyType::kNil:
+    case ReplyType::Nil:
         out += "$-1\r\n";
         break;
-    case ReplyType::kArray:
+    case ReplyType::Array:
         out += "*" + std::to_string(reply.elements.size()) + "\r\n";
         for (const Reply& element : reply.elements)
             Write(element, out);
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string written;
         Write(reply, written);
         const Result again = Parse(written, written.size() + 1);
-        if (again.last != ParseStatus::kComplete || again.replies.size() != 1 || again.replies[0] != reply)
+        if (again.last != ParseStatus::Complete || again.replies.size() != 1 || again.replies[0] != reply)
             std::abort();
     }
     return 0;

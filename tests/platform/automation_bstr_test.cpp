@@ -47,8 +47,9 @@ TEST(AutomationBstr, SysAllocStringLenWithoutSourceIsTerminatedAndWritable)
     ASSERT_TRUE(s);
     EXPECT_EQ(SysStringLen(s.get()), 4u);
     EXPECT_EQ(s.get()[4], 0);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         s.get()[i] = static_cast<OLECHAR>('w' + i);
+    }
     EXPECT_EQ(Narrow(s.get()), "wxyz");
 }
 

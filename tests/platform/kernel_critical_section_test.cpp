@@ -18,8 +18,9 @@ bool TryEnterFromAnotherThread(CRITICAL_SECTION* section)
     bool entered = false;
     std::thread other([&] {
         entered = TryEnterCriticalSection(section) != FALSE;
-        if (entered)
+        if (entered) {
             LeaveCriticalSection(section);
+        }
     });
     other.join();
     return entered;
@@ -28,15 +29,15 @@ bool TryEnterFromAnotherThread(CRITICAL_SECTION* section)
 TEST(KernelCriticalSection, IsRecursiveAndHeldUntilEveryEntryIsLeft)
 {
     CriticalSection section;
-    EnterCriticalSection(section.native());
-    ASSERT_NE(TryEnterCriticalSection(section.native()), FALSE); // same thread: enters again
-    EXPECT_FALSE(TryEnterFromAnotherThread(section.native()));
+    EnterCriticalSection(section.Native());
+    ASSERT_NE(TryEnterCriticalSection(section.Native()), FALSE); // same thread: enters again
+    EXPECT_FALSE(TryEnterFromAnotherThread(section.Native()));
 
-    LeaveCriticalSection(section.native());
-    EXPECT_FALSE(TryEnterFromAnotherThread(section.native())) << "one entry is still held";
+    LeaveCriticalSection(section.Native());
+    EXPECT_FALSE(TryEnterFromAnotherThread(section.Native())) << "one entry is still held";
 
-    LeaveCriticalSection(section.native());
-    EXPECT_TRUE(TryEnterFromAnotherThread(section.native()));
+    LeaveCriticalSection(section.Native());
+    EXPECT_TRUE(TryEnterFromAnotherThread(section.Native()));
 }
 
 TEST(KernelCriticalSection, GuardsNestAndReleaseOnScopeExit)
@@ -44,10 +45,10 @@ TEST(KernelCriticalSection, GuardsNestAndReleaseOnScopeExit)
     CriticalSection section;
     {
         SectionGuard outer(section);
-        SectionGuard inner(section.native());
-        EXPECT_FALSE(TryEnterFromAnotherThread(section.native()));
+        SectionGuard inner(section.Native());
+        EXPECT_FALSE(TryEnterFromAnotherThread(section.Native()));
     }
-    EXPECT_TRUE(TryEnterFromAnotherThread(section.native()));
+    EXPECT_TRUE(TryEnterFromAnotherThread(section.Native()));
 }
 
 TEST(KernelCriticalSection, ExcludesOtherThreads)
@@ -64,15 +65,17 @@ TEST(KernelCriticalSection, ExcludesOtherThreads)
         threads.emplace_back([&] {
             for (int i = 0; i < kRounds; ++i) {
                 SectionGuard guard(section);
-                if (inside.fetch_add(1) != 0)
+                if (inside.fetch_add(1) != 0) {
                     overlap = true;
+                }
                 ++unguardedCount;
                 inside.fetch_sub(1);
             }
         });
     }
-    for (auto& thread : threads)
+    for (auto& thread : threads) {
         thread.join();
+    }
     EXPECT_FALSE(overlap);
     EXPECT_EQ(unguardedCount, long{kThreads} * kRounds);
 }

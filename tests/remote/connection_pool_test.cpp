@@ -18,8 +18,9 @@ using test::RedisTestServer;
 long long ConnectionsReceived(const ServerSettings& settings)
 {
     Connection connection;
-    if (!connection.Open(settings).ok())
+    if (!connection.Open(settings).ok()) {
         return -1;
+    }
     return InfoField(Call(connection, {{"INFO", "stats"}}).reply(), "total_connections_received");
 }
 
@@ -28,21 +29,25 @@ TEST(ConnectionPool, ThreadsShareABoundedNumberOfConnections)
     RedisTestServer server;
     KORVO_START_REDIS(server);
     PoolSettings bounded;
-    bounded.max_connections = 3;
+    bounded.maxConnections = 3;
     ConnectionPool pool(server.Settings(), bounded);
 
     constexpr int kThreads = 6;
     constexpr int kCalls = 100;
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
+    for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
-            for (int call = 0; call < kCalls; ++call)
-                if (!Call(pool, {{"INCR", "shared"}}).status.ok())
+            for (int call = 0; call < kCalls; ++call) {
+                if (!Call(pool, {{"INCR", "shared"}}).status.ok()) {
                     ++failures;
+                }
+            }
         });
-    for (std::thread& thread : threads)
+    }
+    for (std::thread& thread : threads) {
         thread.join();
+    }
 
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(Call(pool, {{"GET", "shared"}}).reply(), Bulk(std::to_string(kThreads * kCalls)));
@@ -59,7 +64,7 @@ TEST(ConnectionPool, WaitsForAFreeConnectionOnlyUpToTheOperationTimeOut)
     ServerSettings settings = server.Settings();
     settings.operation_timeout = 200ms;
     PoolSettings single;
-    single.max_connections = 1;
+    single.maxConnections = 1;
     ConnectionPool pool(settings, single);
 
     PooledConnection held;
@@ -117,7 +122,7 @@ TEST(ConnectionPool, ReconnectsAfterARestartOnceTheBackOffHasPassed)
     ServerSettings settings = server.Settings();
     settings.connect_timeout = 2s;
     PoolSettings pooling;
-    pooling.first_retry_delay = 500ms;
+    pooling.firstRetryDelay = 500ms;
     ConnectionPool pool(settings, pooling);
     ASSERT_EQ(Call(pool, {{"SET", "before", "1"}}).reply(), Simple("OK"));
 
@@ -125,8 +130,9 @@ TEST(ConnectionPool, ReconnectsAfterARestartOnceTheBackOffHasPassed)
     Outcome down = Call(pool, {{"PING"}});
     // The idle connection fails once with a reset when the server's close has not reached it
     // yet (some network stacks deliver it a moment later); the call after it must connect.
-    if (down.status.code == socket_error::kConnectionReset)
+    if (down.status.code == socket_error::kConnectionReset) {
         down = Call(pool, {{"PING"}});
+    }
     EXPECT_EQ(down.status.code, socket_error::kConnectionRefused)
         << std::hex << down.status.code << " " << down.status.text;
     // Within the back-off the pool does not try again: the call fails at once, saying so.
@@ -149,20 +155,24 @@ TEST(ConnectionPool, ThreadsDuringAnOutageMakeOneAttemptPerBackOff)
     KORVO_START_REDIS(server);
     ServerSettings settings = server.Settings();
     PoolSettings pooling;
-    pooling.first_retry_delay = 10s;
+    pooling.firstRetryDelay = 10s;
     ConnectionPool pool(settings, pooling);
     ASSERT_TRUE(server.Kill());
 
     std::atomic<int> refused{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
+    for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
-            for (int call = 0; call < 25; ++call)
-                if (Call(pool, {{"PING"}}).status.code == socket_error::kConnectionRefused)
+            for (int call = 0; call < 25; ++call) {
+                if (Call(pool, {{"PING"}}).status.code == socket_error::kConnectionRefused) {
                     ++refused;
+                }
+            }
         });
-    for (std::thread& thread : threads)
+    }
+    for (std::thread& thread : threads) {
         thread.join();
+    }
     EXPECT_EQ(refused.load(), 100);
 
     // Back up: the pool still waits for its back-off instead of rushing in.

@@ -11,19 +11,19 @@ using std::chrono::milliseconds;
 TEST(ReconnectBackoff, DoublesTheDelayWithEachFailureUpToTheCap)
 {
     ReconnectBackoff backoff(milliseconds(100), milliseconds(1000));
-    EXPECT_FALSE(backoff.failing());
-    EXPECT_EQ(backoff.delay(), milliseconds(0));
+    EXPECT_FALSE(backoff.Failing());
+    EXPECT_EQ(backoff.Delay(), milliseconds(0));
     const Deadline now = std::chrono::steady_clock::now();
     for (const long long expected : {100, 200, 400, 800, 1000, 1000}) {
         backoff.RecordFailure(now);
-        EXPECT_TRUE(backoff.failing());
-        EXPECT_EQ(backoff.delay(), milliseconds(expected)) << "after " << backoff.failures() << " failures";
-        EXPECT_EQ(backoff.next_attempt(), now + milliseconds(expected));
+        EXPECT_TRUE(backoff.Failing());
+        EXPECT_EQ(backoff.Delay(), milliseconds(expected)) << "after " << backoff.Failures() << " failures";
+        EXPECT_EQ(backoff.NextAttempt(), now + milliseconds(expected));
     }
     backoff.RecordSuccess();
-    EXPECT_FALSE(backoff.failing());
+    EXPECT_FALSE(backoff.Failing());
     backoff.RecordFailure(now);
-    EXPECT_EQ(backoff.delay(), milliseconds(100));
+    EXPECT_EQ(backoff.Delay(), milliseconds(100));
 }
 
 TEST(ReconnectBackoff, StaysWithinTheCapAfterManyFailuresAndOddSettings)
@@ -37,10 +37,10 @@ TEST(ReconnectBackoff, StaysWithinTheCapAfterManyFailuresAndOddSettings)
         zero.RecordFailure(now);
         inverted.RecordFailure(now);
     }
-    EXPECT_EQ(huge.delay(), milliseconds::max() / 4);
-    EXPECT_EQ(huge.next_attempt(), Deadline::max());
-    EXPECT_EQ(zero.delay(), milliseconds(0));
-    EXPECT_EQ(inverted.delay(), milliseconds(300));
+    EXPECT_EQ(huge.Delay(), milliseconds::max() / 4);
+    EXPECT_EQ(huge.NextAttempt(), Deadline::max());
+    EXPECT_EQ(zero.Delay(), milliseconds(0));
+    EXPECT_EQ(inverted.Delay(), milliseconds(300));
 }
 
 } // namespace

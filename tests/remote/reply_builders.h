@@ -17,11 +17,11 @@ inline Reply Simple(std::string_view text)
 }
 inline Reply Error(std::string_view text)
 {
-    return {ReplyType::kError, std::string(text), 0, {}};
+    return {ReplyType::Error, std::string(text), 0, {}};
 }
 inline Reply Integer(std::int64_t value)
 {
-    return {ReplyType::kInteger, {}, value, {}};
+    return {ReplyType::Integer, {}, value, {}};
 }
 inline Reply Bulk(std::string_view bytes)
 {
@@ -33,7 +33,7 @@ inline Reply Nil()
 }
 inline Reply Array(std::initializer_list<Reply> elements)
 {
-    return {ReplyType::kArray, {}, 0, elements};
+    return {ReplyType::Array, {}, 0, elements};
 }
 
 // gtest prints a Reply through this when an expectation fails.
@@ -43,19 +43,19 @@ inline void PrintTo(const Reply& reply, std::ostream* out)
     case ReplyType::kSimpleString:
         *out << "+" << reply.text;
         break;
-    case ReplyType::kError:
+    case ReplyType::Error:
         *out << "-" << reply.text;
         break;
-    case ReplyType::kInteger:
+    case ReplyType::Integer:
         *out << ":" << reply.integer;
         break;
     case ReplyType::kBulkString:
         *out << "$" << reply.text.size() << " \"" << reply.text.substr(0, 40) << "\"";
         break;
-    case ReplyType::kNil:
+    case ReplyType::Nil:
         *out << "nil";
         break;
-    case ReplyType::kArray:
+    case ReplyType::Array:
         *out << "[";
         for (const Reply& element : reply.elements) {
             PrintTo(element, out);

@@ -18,7 +18,7 @@ using namespace std::string_literals;
 
 struct Parsed {
     std::vector<Reply> replies;
-    ParseStatus last = ParseStatus::kNeedMore;
+    ParseStatus last = ParseStatus::NeedMore;
 };
 
 // Feeds the pieces in order, collecting every completed reply.
@@ -28,10 +28,11 @@ Parsed FeedPieces(ReplyParser& parser, const std::vector<std::string_view>& piec
     for (std::string_view piece : pieces) {
         do {
             parsed.last = parser.Feed(piece);
-            if (parsed.last == ParseStatus::kComplete)
+            if (parsed.last == ParseStatus::Complete) {
                 parsed.replies.push_back(parser.TakeReply());
-            else if (parsed.last != ParseStatus::kNeedMore)
+            } else if (parsed.last != ParseStatus::NeedMore) {
                 return parsed;
+            }
         } while (!piece.empty());
     }
     return parsed;
@@ -46,8 +47,9 @@ Parsed ParseWhole(std::string_view bytes, const ReplyLimits& limits = {})
 std::vector<std::string_view> SplitEvery(std::string_view bytes, std::size_t size)
 {
     std::vector<std::string_view> pieces;
-    for (std::size_t at = 0; at < bytes.size(); at += size)
+    for (std::size_t at = 0; at < bytes.size(); at += size) {
         pieces.push_back(bytes.substr(at, size));
+    }
     return pieces;
 }
 
@@ -85,7 +87,7 @@ TEST(ReplyParser, ParsesEveryReplyTypeWhole)
 {
     for (const ValidCase& c : ValidCases()) {
         const Parsed parsed = ParseWhole(c.bytes);
-        EXPECT_EQ(parsed.last, ParseStatus::kComplete) << c.name;
+        EXPECT_EQ(parsed.last, ParseStatus::Complete) << c.name;
         ASSERT_EQ(parsed.replies.size(), 1u) << c.name;
         EXPECT_EQ(parsed.replies[0], c.expected) << c.name;
     }
@@ -98,7 +100,7 @@ TEST(ReplyParser, GivesTheSameReplyWhereverTheInputIsSplit)
         for (std::size_t split = 1; split < bytes.size(); ++split) {
             ReplyParser parser;
             std::string_view head = bytes.substr(0, split);
-            ASSERT_EQ(parser.Feed(head), ParseStatus::kNeedMore) << c.name << " split at " << split;
+            ASSERT_EQ(parser.Feed(head), ParseStatus::NeedMore) << c.name << " split at " << split;
             const Parsed parsed = FeedPieces(parser, {bytes.substr(split)});
             ASSERT_EQ(parsed.replies.size(), 1u) << c.name << " split at " << split;
             EXPECT_EQ(parsed.replies[0], c.expected) << c.name << " split at " << split;
@@ -126,7 +128,7 @@ TEST(ReplyParser, ReadsPipelinedRepliesInOrderAndLeavesTheRestOfTheInput)
 
     ReplyParser parser;
     std::string_view input = "+first\r\n:2\r\n";
-    ASSERT_EQ(parser.Feed(input), ParseStatus::kComplete);
+    ASSERT_EQ(parser.Feed(input), ParseStatus::Complete);
     EXPECT_EQ(input, ":2\r\n");
     EXPECT_EQ(parser.TakeReply(), Simple("first"));
 }
@@ -135,12 +137,12 @@ TEST(ReplyParser, ReadsPipelinedRepliesInOrderAndLeavesTheRestOfTheInput)
 ReplyLimits SmallLimits()
 {
     ReplyLimits limits;
-    limits.max_line_length = 32;
-    limits.max_bulk_length = 16;
-    limits.max_array_length = 4;
-    limits.max_elements = 6;
-    limits.max_depth = 3;
-    limits.max_reply_bytes = 80;
+    limits.maxLineLength = 32;
+    limits.maxBulkLength = 16;
+    limits.maxArrayLength = 4;
+    limits.maxElements = 6;
+    limits.maxDepth = 3;
+    limits.maxReplyBytes = 80;
     return limits;
 }
 
@@ -164,8 +166,9 @@ const std::vector<HostileCase>& HostileCases()
         {"reply beyond its byte limit", "*4\r\n" +
                                             [] {
                                                 std::string bulks;
-                                                for (int i = 0; i < 4; ++i)
+                                                for (int i = 0; i < 4; ++i) {
                                                     bulks += "$16\r\n0123456789abcdef\r\n";
+                                                }
                                                 return bulks;
                                             }()},
         {"line beyond the limit", "+" + std::string(40, 'a')},
@@ -194,15 +197,15 @@ TEST(ReplyParser, RejectsHostileInputWithAProtocolError)
     for (const HostileCase& c : HostileCases()) {
         ReplyParser parser(SmallLimits());
         const Parsed parsed = FeedPieces(parser, {c.bytes});
-        EXPECT_EQ(parsed.last, ParseStatus::kProtocolError) << c.name;
+        EXPECT_EQ(parsed.last, ParseStatus::ProtocolError) << c.name;
         EXPECT_TRUE(parsed.replies.empty()) << c.name;
-        ASSERT_NE(parser.error(), nullptr) << c.name;
+        ASSERT_NE(parser.Error(), nullptr) << c.name;
         // The failure sticks: nothing after it is read as a reply.
         std::string_view more = "+OK\r\n";
-        EXPECT_EQ(parser.Feed(more), ParseStatus::kProtocolError) << c.name;
+        EXPECT_EQ(parser.Feed(more), ParseStatus::ProtocolError) << c.name;
 
         ReplyParser byByte(SmallLimits());
-        EXPECT_EQ(FeedPieces(byByte, SplitEvery(c.bytes, 1)).last, ParseStatus::kProtocolError) << c.name;
+        EXPECT_EQ(FeedPieces(byByte, SplitEvery(c.bytes, 1)).last, ParseStatus::ProtocolError) << c.name;
     }
 }
 
@@ -210,9 +213,9 @@ TEST(ReplyParser, ResetMakesAFailedParserUsableAgain)
 {
     ReplyParser parser;
     std::string_view bad = "?\r\n";
-    ASSERT_EQ(parser.Feed(bad), ParseStatus::kProtocolError);
+    ASSERT_EQ(parser.Feed(bad), ParseStatus::ProtocolError);
     parser.Reset();
-    EXPECT_EQ(parser.error(), nullptr);
+    EXPECT_EQ(parser.Error(), nullptr);
     const Parsed parsed = FeedPieces(parser, {"+OK\r\n"});
     ASSERT_EQ(parsed.replies.size(), 1u);
     EXPECT_EQ(parsed.replies[0], Simple("OK"));
@@ -221,18 +224,21 @@ TEST(ReplyParser, ResetMakesAFailedParserUsableAgain)
 TEST(ReplyParser, DefaultLimitsRejectHugeLengths)
 {
     for (const char* bytes :
-         {"$2147483648\r\n", "$9223372036854775807\r\n", "*1073741824\r\n", "*9223372036854775807\r\n"})
-        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::kProtocolError) << bytes;
+         {"$2147483648\r\n", "$9223372036854775807\r\n", "*1073741824\r\n", "*9223372036854775807\r\n"}) {
+        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::ProtocolError) << bytes;
+    }
     std::string deep;
-    for (int level = 0; level < 1000; ++level)
+    for (int level = 0; level < 1000; ++level) {
         deep += "*1\r\n";
-    EXPECT_EQ(ParseWhole(deep).last, ParseStatus::kProtocolError);
+    }
+    EXPECT_EQ(ParseWhole(deep).last, ParseStatus::ProtocolError);
 }
 
 TEST(ReplyParser, AllocatesForTheBytesThatArrivedNotForTheLengthAnnounced)
 {
-    if (!test::AllocationTrackingAvailable())
+    if (!test::AllocationTrackingAvailable()) {
         GTEST_SKIP() << "this build's sanitizer owns operator new, so allocations cannot be counted";
+    }
     test::ResetLargestAllocation();
     {
         const std::vector<char> probe(300000);
@@ -241,7 +247,7 @@ TEST(ReplyParser, AllocatesForTheBytesThatArrivedNotForTheLengthAnnounced)
     // Lengths within the default limits whose data never comes.
     for (const char* bytes : {"$60000000\r\nabc", "*1000000\r\n:1\r\n", "*1000\r\n*1000\r\n*1000\r\n"}) {
         test::ResetLargestAllocation();
-        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::kNeedMore) << bytes;
+        EXPECT_EQ(ParseWhole(bytes).last, ParseStatus::NeedMore) << bytes;
         EXPECT_LT(test::LargestAllocation(), 256u * 1024) << bytes;
     }
 }

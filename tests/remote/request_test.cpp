@@ -29,8 +29,8 @@ TEST(Request, EncodesEachCommandAsAnArrayOfBulkStrings)
     for (const Case& c : cases) {
         Request request;
         ASSERT_EQ(request.Add(c.arguments), S_OK);
-        EXPECT_EQ(request.bytes(), c.bytes);
-        EXPECT_EQ(request.command_count(), 1u);
+        EXPECT_EQ(request.Bytes(), c.bytes);
+        EXPECT_EQ(request.CommandCount(), 1u);
     }
 }
 
@@ -39,35 +39,36 @@ TEST(Request, AppendsPipelinedCommandsInOrder)
     Request request;
     ASSERT_EQ(request.Add({"INCR", "n"}), S_OK);
     ASSERT_EQ(request.Add({"GET", "n"}), S_OK);
-    EXPECT_EQ(request.bytes(), "*2\r\n$4\r\nINCR\r\n$1\r\nn\r\n*2\r\n$3\r\nGET\r\n$1\r\nn\r\n");
-    EXPECT_EQ(request.command_count(), 2u);
+    EXPECT_EQ(request.Bytes(), "*2\r\n$4\r\nINCR\r\n$1\r\nn\r\n*2\r\n$3\r\nGET\r\n$1\r\nn\r\n");
+    EXPECT_EQ(request.CommandCount(), 2u);
     request.Clear();
-    EXPECT_EQ(request.bytes(), "");
-    EXPECT_EQ(request.command_count(), 0u);
+    EXPECT_EQ(request.Bytes(), "");
+    EXPECT_EQ(request.CommandCount(), 0u);
 }
 
 TEST(Request, RefusesACommandWithoutArgumentsAndStaysAsItWas)
 {
     Request request;
     ASSERT_EQ(request.Add({"PING"}), S_OK);
-    const std::string before = request.bytes();
+    const std::string before = request.Bytes();
     EXPECT_EQ(request.Add(std::span<const std::string_view>{}), E_INVALIDARG);
-    EXPECT_EQ(request.bytes(), before);
-    EXPECT_EQ(request.command_count(), 1u);
+    EXPECT_EQ(request.Bytes(), before);
+    EXPECT_EQ(request.CommandCount(), 1u);
 }
 
 TEST(Request, ReadsBackAsTheSameArguments)
 {
     std::string every_byte;
-    for (int byte = 0; byte < 256; ++byte)
+    for (int byte = 0; byte < 256; ++byte) {
         every_byte += static_cast<char>(byte);
+    }
     const std::string large(100000, 'x');
     Request request;
     ASSERT_EQ(request.Add({"SET", every_byte, large, ""}), S_OK);
 
     ReplyParser parser;
-    std::string_view input = request.bytes();
-    ASSERT_EQ(parser.Feed(input), ParseStatus::kComplete);
+    std::string_view input = request.Bytes();
+    ASSERT_EQ(parser.Feed(input), ParseStatus::Complete);
     EXPECT_TRUE(input.empty());
     EXPECT_EQ(parser.TakeReply(), Array({Bulk("SET"), Bulk(every_byte), Bulk(large), Bulk("")}));
 }

@@ -27,8 +27,8 @@ TEST(StoreConfiguration, ReadsEverySettingAndDefaultsTheRest)
                                                          "[caf\xc3\xa9:]\n"
                                                          "Host = cache\n",
                                                          error);
-    ASSERT_EQ(configuration.prefixes().size(), 2u) << error.line << ": " << error.text;
-    const RemotePrefix& farm = configuration.prefixes()[0];
+    ASSERT_EQ(configuration.Prefixes().size(), 2u) << error.line << ": " << error.text;
+    const RemotePrefix& farm = configuration.Prefixes()[0];
     EXPECT_EQ(farm.prefix, u"farm:");
     EXPECT_EQ(farm.server.host, "10.0.0.5");
     EXPECT_EQ(farm.server.port, 6380);
@@ -39,7 +39,7 @@ TEST(StoreConfiguration, ReadsEverySettingAndDefaultsTheRest)
     EXPECT_EQ(farm.server.operation_timeout, milliseconds(250));
     EXPECT_EQ(farm.lock_lease, milliseconds(5000));
 
-    const RemotePrefix& cafe = configuration.prefixes()[1];
+    const RemotePrefix& cafe = configuration.Prefixes()[1];
     EXPECT_EQ(cafe.prefix, u"caf\u00e9:");
     EXPECT_EQ(cafe.server.port, 6379);
     EXPECT_EQ(cafe.server.database, 0u);
@@ -82,7 +82,7 @@ TEST(StoreConfiguration, TheLongestMatchingPrefixWinsCaseSensitively)
     ConfigurationError error;
     const auto configuration = StoreConfiguration::Parse(
         "[farm:]\nHost = short\n[farm:cart]\nHost = long\n[]\nHost = every\n", error);
-    ASSERT_EQ(configuration.prefixes().size(), 3u);
+    ASSERT_EQ(configuration.Prefixes().size(), 3u);
     const struct {
         std::u16string_view name;
         const char* host;
@@ -118,12 +118,12 @@ TEST(StoreConfiguration, TheRegistryFormTakesTextAndNumbersByType)
            Number(u"LockLeaseMs", 900)}},
          {u"other:", {}}},
         error);
-    ASSERT_EQ(configuration.prefixes().size(), 2u) << error.text;
-    EXPECT_EQ(configuration.prefixes()[0].server.host, "h\xc3\xb6st");
-    EXPECT_EQ(configuration.prefixes()[0].server.port, 6380);
-    EXPECT_EQ(configuration.prefixes()[0].server.password, "p");
-    EXPECT_EQ(configuration.prefixes()[0].lock_lease, milliseconds(900));
-    EXPECT_EQ(configuration.prefixes()[1].server.operation_timeout, milliseconds(2000));
+    ASSERT_EQ(configuration.Prefixes().size(), 2u) << error.text;
+    EXPECT_EQ(configuration.Prefixes()[0].server.host, "h\xc3\xb6st");
+    EXPECT_EQ(configuration.Prefixes()[0].server.port, 6380);
+    EXPECT_EQ(configuration.Prefixes()[0].server.password, "p");
+    EXPECT_EQ(configuration.Prefixes()[0].lock_lease, milliseconds(900));
+    EXPECT_EQ(configuration.Prefixes()[1].server.operation_timeout, milliseconds(2000));
 
     const std::vector<MachineSetting> mistakes[] = {
         {Number(u"Host", 1)},

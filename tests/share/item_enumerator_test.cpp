@@ -251,7 +251,7 @@ TEST_F(ItemEnumeratorTest, NextChecksItsPointers)
 TEST_F(ItemEnumeratorTest, AnswersOnlyItsTwoInterfaces)
 {
     ComPtr<IUnknown> unknown;
-    EXPECT_EQ(enumerator_->QueryInterface(IID_IUnknown, unknown.put_void()), S_OK);
+    EXPECT_EQ(enumerator_->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
     EXPECT_EQ(static_cast<void*>(unknown.get()), static_cast<void*>(enumerator_.get()));
 
     void* other = &other;

@@ -56,7 +56,7 @@ bool StartModule()
     module.canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
         reinterpret_cast<void*>(GetProcAddress(module.library, "DllCanUnloadNow")));
     return getClassObject != nullptr && module.canUnloadNow != nullptr &&
-           SUCCEEDED(getClassObject(kClsidDictionary, IID_IClassFactory, module.factory.put_void()));
+           SUCCEEDED(getClassObject(kClsidDictionary, IID_IClassFactory, module.factory.PutVoid()));
 }
 
 void StopModule()
@@ -89,7 +89,7 @@ void LeaveThread()
 std::shared_ptr<Dictionary> Dictionary::Create()
 {
     ComPtr<IDictionary> object;
-    if (FAILED(TheModule().factory->CreateInstance(nullptr, kIidIDictionary, object.put_void()))) {
+    if (FAILED(TheModule().factory->CreateInstance(nullptr, kIidIDictionary, object.PutVoid()))) {
         return nullptr;
     }
     return std::make_shared<Dictionary>(std::move(object));

@@ -20,16 +20,18 @@ bool TakeAllocation()
 {
     long left = allocationCountdown.load();
     while (left > 0) {
-        if (allocationCountdown.compare_exchange_weak(left, left - 1))
+        if (allocationCountdown.compare_exchange_weak(left, left - 1)) {
             return true;
+        }
     }
     return left < 0;
 }
 
 void* RuntimeAlloc(std::size_t bytes)
 {
-    if (!TakeAllocation())
+    if (!TakeAllocation()) {
         return nullptr;
+    }
     return std::malloc(bytes == 0 ? 1 : bytes);
 }
 
@@ -46,7 +48,7 @@ extern "C" LPVOID CoTaskMemAlloc(SIZE_T cb)
     return korvo::posix::RuntimeAlloc(cb);
 }
 
-extern "C" void CoTaskMemFree(LPVOID pv)
+extern "C" void CoTaskMemFree(LPVOID block)
 {
-    korvo::posix::RuntimeFree(pv);
+    korvo::posix::RuntimeFree(block);
 }

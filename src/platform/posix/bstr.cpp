@@ -23,13 +23,15 @@ std::uint32_t* PrefixOf(BSTR s)
 // Allocates a string of byteCount bytes plus terminator; the content is left to the caller.
 BSTR AllocateBytes(std::uint64_t byteCount)
 {
-    if (byteCount > kMaxByteCount)
+    if (byteCount > kMaxByteCount) {
         return nullptr;
+    }
     // Rounded up to whole code units, plus the terminating code unit.
     const std::size_t payload = static_cast<std::size_t>((byteCount + 1) / 2 * 2 + sizeof(OLECHAR));
     auto* block = static_cast<unsigned char*>(RuntimeAlloc(kPrefixBytes + payload));
-    if (!block)
+    if (!block) {
         return nullptr;
+    }
     const auto count = static_cast<std::uint32_t>(byteCount);
     std::memcpy(block, &count, kPrefixBytes);
     std::memset(block + kPrefixBytes + byteCount, 0, payload - byteCount);
@@ -38,42 +40,48 @@ BSTR AllocateBytes(std::uint64_t byteCount)
 
 } // namespace
 
-extern "C" BSTR SysAllocString(const OLECHAR* psz)
+extern "C" BSTR SysAllocString(const OLECHAR* text)
 {
-    if (!psz)
+    if (!text) {
         return nullptr;
+    }
     UINT length = 0;
-    while (psz[length] != 0)
+    while (text[length] != 0) {
         ++length;
-    return SysAllocStringLen(psz, length);
+    }
+    return SysAllocStringLen(text, length);
 }
 
-extern "C" BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui)
+extern "C" BSTR SysAllocStringLen(const OLECHAR* text, UINT length)
 {
-    BSTR s = AllocateBytes(static_cast<std::uint64_t>(ui) * sizeof(OLECHAR));
-    if (s && strIn)
-        std::memcpy(s, strIn, static_cast<std::size_t>(ui) * sizeof(OLECHAR));
+    BSTR s = AllocateBytes(static_cast<std::uint64_t>(length) * sizeof(OLECHAR));
+    if (s && text) {
+        std::memcpy(s, text, static_cast<std::size_t>(length) * sizeof(OLECHAR));
+    }
     return s;
 }
 
-extern "C" BSTR SysAllocStringByteLen(LPCSTR psz, UINT len)
+extern "C" BSTR SysAllocStringByteLen(LPCSTR text, UINT len)
 {
     BSTR s = AllocateBytes(len);
-    if (s && psz)
-        std::memcpy(s, psz, len);
+    if (s && text) {
+        std::memcpy(s, text, len);
+    }
     return s;
 }
 
-extern "C" INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len)
+extern "C" INT SysReAllocStringLen(BSTR* string, const OLECHAR* text, UINT len)
 {
-    if (!pbstr)
+    if (!string) {
         return FALSE;
+    }
     // A fresh block first, so that the source may be (part of) the old string.
-    BSTR fresh = SysAllocStringLen(psz, len);
-    if (!fresh)
+    BSTR fresh = SysAllocStringLen(text, len);
+    if (!fresh) {
         return FALSE;
-    SysFreeString(*pbstr);
-    *pbstr = fresh;
+    }
+    SysFreeString(*string);
+    *string = fresh;
     return TRUE;
 }
 
@@ -82,13 +90,14 @@ extern "C" UINT SysStringByteLen(BSTR bstr)
     return bstr ? *PrefixOf(bstr) : 0;
 }
 
-extern "C" UINT SysStringLen(BSTR pbstr)
+extern "C" UINT SysStringLen(BSTR string)
 {
-    return SysStringByteLen(pbstr) / sizeof(OLECHAR);
+    return SysStringByteLen(string) / sizeof(OLECHAR);
 }
 
-extern "C" void SysFreeString(BSTR bstrString)
+extern "C" void SysFreeString(BSTR text)
 {
-    if (bstrString)
-        RuntimeFree(PrefixOf(bstrString));
+    if (text) {
+        RuntimeFree(PrefixOf(text));
+    }
 }

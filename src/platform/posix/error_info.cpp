@@ -14,8 +14,9 @@ using korvo::posix::TakeAllocation;
 bool CopyText(LPCOLESTR text, BSTR* out)
 {
     BSTR copy = text ? SysAllocString(text) : nullptr;
-    if (text && !copy)
+    if (text && !copy) {
         return false;
+    }
     SysFreeString(*out);
     *out = copy;
     return true;
@@ -23,11 +24,13 @@ bool CopyText(LPCOLESTR text, BSTR* out)
 
 HRESULT HandOutText(BSTR text, BSTR* out)
 {
-    if (!out)
+    if (!out) {
         return E_INVALIDARG;
+    }
     *out = nullptr;
-    if (!text)
+    if (!text) {
         return S_OK;
+    }
     *out = SysAllocStringLen(text, SysStringLen(text));
     return *out ? S_OK : E_OUTOFMEMORY;
 }
@@ -39,16 +42,17 @@ public:
     ErrorRecord& operator=(const ErrorRecord&) = delete;
 
     // ICreateErrorInfo and IErrorInfo share IUnknown through the ICreateErrorInfo base.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        if (!ppv)
+        if (!out) {
             return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ICreateErrorInfo))
-            *ppv = static_cast<ICreateErrorInfo*>(this);
-        else if (IsEqualIID(riid, IID_IErrorInfo))
-            *ppv = static_cast<IErrorInfo*>(this);
-        else {
-            *ppv = nullptr;
+        }
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ICreateErrorInfo)) {
+            *out = static_cast<ICreateErrorInfo*>(this);
+        } else if (IsEqualIID(iid, IID_IErrorInfo)) {
+            *out = static_cast<IErrorInfo*>(this);
+        } else {
+            *out = nullptr;
             return E_NOINTERFACE;
         }
         AddRef();
@@ -58,8 +62,9 @@ public:
     ULONG STDMETHODCALLTYPE Release() override
     {
         const ULONG left = --references_;
-        if (left == 0)
+        if (left == 0) {
             delete this;
+        }
         return left;
     }
 
@@ -86,11 +91,12 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override
     {
-        if (!pGUID)
+        if (!guid) {
             return E_INVALIDARG;
-        *pGUID = guid_;
+        }
+        *guid = guid_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return HandOutText(source_, out); }
@@ -98,8 +104,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* out) override { return HandOutText(helpFile_, out); }
     HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* out) override
     {
-        if (!out)
+        if (!out) {
             return E_INVALIDARG;
+        }
         *out = helpContext_;
         return S_OK;
     }
@@ -130,12 +137,14 @@ public:
 
     void Replace(IErrorInfo* record)
     {
-        if (record)
+        if (record) {
             record->AddRef();
+        }
         IErrorInfo* old = record_;
         record_ = record;
-        if (old)
+        if (old) {
             old->Release();
+        }
     }
     IErrorInfo* Take()
     {
@@ -152,32 +161,37 @@ thread_local CurrentErrorSlot currentError;
 
 } // namespace
 
-extern "C" HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo)
+extern "C" HRESULT CreateErrorInfo(ICreateErrorInfo** out)
 {
-    if (!pperrinfo)
+    if (!out) {
         return E_INVALIDARG;
-    *pperrinfo = nullptr;
-    if (!TakeAllocation())
+    }
+    *out = nullptr;
+    if (!TakeAllocation()) {
         return E_OUTOFMEMORY;
+    }
     auto* record = new (std::nothrow) ErrorRecord();
-    if (!record)
+    if (!record) {
         return E_OUTOFMEMORY;
-    *pperrinfo = record;
+    }
+    *out = record;
     return S_OK;
 }
 
-extern "C" HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo)
+extern "C" HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* errorInfo)
 {
-    if (dwReserved != 0)
+    if (reserved != 0) {
         return E_INVALIDARG;
-    currentError.Replace(perrinfo);
+    }
+    currentError.Replace(errorInfo);
     return S_OK;
 }
 
-extern "C" HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo)
+extern "C" HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** out)
 {
-    if (dwReserved != 0 || !pperrinfo)
+    if (reserved != 0 || !out) {
         return E_INVALIDARG;
-    *pperrinfo = currentError.Take();
-    return *pperrinfo ? S_OK : S_FALSE;
+    }
+    *out = currentError.Take();
+    return *out ? S_OK : S_FALSE;
 }

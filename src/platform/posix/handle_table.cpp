@@ -33,8 +33,9 @@ public:
     {
         std::lock_guard guard(mutex_);
         auto found = objects_.find(reinterpret_cast<std::uintptr_t>(handle));
-        if (found == objects_.end())
+        if (found == objects_.end()) {
             return nullptr;
+        }
         auto object = std::move(found->second);
         objects_.erase(found);
         return object;
@@ -74,8 +75,9 @@ std::shared_ptr<KernelObject> LookUpAnyHandle(HANDLE handle)
 
 BOOL CloseHandle(HANDLE handle)
 {
-    if (korvo::posix::IsPseudoHandle(handle))
+    if (korvo::posix::IsPseudoHandle(handle)) {
         return TRUE;
+    }
     // The object itself goes when its last user lets go, outside the table's lock.
     if (!korvo::posix::Table().Remove(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -31,8 +31,9 @@ template <class T>
 std::shared_ptr<T> LookUpHandle(HANDLE handle)
 {
     auto typed = std::dynamic_pointer_cast<T>(LookUpAnyHandle(handle));
-    if (!typed)
+    if (!typed) {
         SetLastError(ERROR_INVALID_HANDLE);
+    }
     return typed;
 }
 

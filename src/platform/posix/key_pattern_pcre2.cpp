@@ -53,8 +53,8 @@ public:
     {
         if (!code_)
             return KeyTestResult::Failed;
-        static const PCRE2_UCHAR16 empty[1] = {0};
-        const auto subject = key.empty() ? empty : reinterpret_cast<PCRE2_SPTR16>(key.data());
+        static const PCRE2_UCHAR16 kEmpty[1] = {0};
+        const auto subject = key.kEmpty() ? kEmpty : reinterpret_cast<PCRE2_SPTR16>(key.data());
         const int found = pcre2_match(code_.get(), subject, key.size(), 0, 0, matchData_.get(), matchContext_.get());
         if (found >= 0)
             return KeyTestResult::Match;
@@ -81,8 +81,8 @@ Code Compile(PatternText pattern)
     pcre2_set_newline(context.get(), PCRE2_NEWLINE_ANYCRLF);
     int error = 0;
     PCRE2_SIZE errorOffset = 0;
-    static const PCRE2_UCHAR16 empty[1] = {0};
-    const auto text = translated->empty() ? empty : reinterpret_cast<PCRE2_SPTR16>(translated->data());
+    static const PCRE2_UCHAR16 kEmpty[1] = {0};
+    const auto text = translated->kEmpty() ? kEmpty : reinterpret_cast<PCRE2_SPTR16>(translated->data());
     Code code(pcre2_compile(text, translated->size(), kCompileOptions, &error, &errorOffset, context.get()));
     if (!code && error == PCRE2_ERROR_HEAP_FAILED)
         throw std::bad_alloc();

@@ -10,11 +10,13 @@ constexpr std::u16string_view kSessionPrefix = u"Session\\";
 // The length of a "Session\<number>\" prefix at the start of the name, or 0.
 std::size_t SessionPrefixLength(std::u16string_view name)
 {
-    if (!name.starts_with(kSessionPrefix))
+    if (!name.starts_with(kSessionPrefix)) {
         return 0;
+    }
     std::size_t end = kSessionPrefix.size();
-    while (end < name.size() && name[end] >= u'0' && name[end] <= u'9')
+    while (end < name.size() && name[end] >= u'0' && name[end] <= u'9') {
         ++end;
+    }
     return end > kSessionPrefix.size() && end < name.size() && name[end] == u'\\' ? end + 1 : 0;
 }
 
@@ -22,13 +24,16 @@ std::size_t SessionPrefixLength(std::u16string_view name)
 
 DWORD NormaliseName(std::u16string_view& name)
 {
-    if (name.starts_with(u'\\'))
+    if (name.starts_with(u'\\')) {
         return ERROR_BAD_PATHNAME;
-    if (name.starts_with(kLocalPrefix))
+    }
+    if (name.starts_with(kLocalPrefix)) {
         name.remove_prefix(kLocalPrefix.size());
+    }
     std::size_t prefix = name.starts_with(kGlobalPrefix) ? kGlobalPrefix.size() : SessionPrefixLength(name);
-    if (name.find(u'\\', prefix) != std::u16string_view::npos)
+    if (name.find(u'\\', prefix) != std::u16string_view::npos) {
         return ERROR_PATH_NOT_FOUND;
+    }
     return ERROR_SUCCESS;
 }
 

@@ -22,8 +22,9 @@ DWORD GetCurrentThreadId()
 void Sleep(DWORD milliseconds)
 {
     if (milliseconds == INFINITE) {
-        for (;;)
+        for (;;) {
             pause();
+        }
     }
     timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {

@@ -22,8 +22,9 @@ ProcessState ReadState(DWORD id)
     char path[32];
     std::snprintf(path, sizeof path, "/proc/%u/stat", static_cast<unsigned>(id));
     FILE* stat = std::fopen(path, "re");
-    if (!stat)
+    if (!stat) {
         return {};
+    }
     char line[1024];
     const bool read = std::fgets(line, sizeof line, stat) != nullptr;
     std::fclose(stat);
@@ -33,8 +34,9 @@ ProcessState ReadState(DWORD id)
     if (!afterName || std::sscanf(afterName + 1,
                                   " %c %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s "
                                   "%*s %*s %*s %*s %*s %*s %*s %llu",
-                                  &state.state, &state.start) != 2)
+                                  &state.state, &state.start) != 2) {
         return {};
+    }
     state.known = true;
     return state;
 }
@@ -55,11 +57,13 @@ ProcessIdentity CurrentProcessIdentity() noexcept
 
 bool ProcessIsGone(const ProcessIdentity& process) noexcept
 {
-    if (kill(static_cast<pid_t>(process.id), 0) != 0 && errno == ESRCH)
+    if (kill(static_cast<pid_t>(process.id), 0) != 0 && errno == ESRCH) {
         return true;
+    }
     const ProcessState state = ReadState(process.id);
-    if (!state.known)
+    if (!state.known) {
         return false;
+    }
     // A zombie has ended; only its parent's wait is missing.
     return state.state == 'Z' || state.state == 'X' ||
            (process.startHash != 0 && HashOf(state.start) != process.startHash);

@@ -24,9 +24,11 @@ std::vector<ProgIdEntry>& Table()
 
 ProgIdEntry* Find(REFCLSID clsid)
 {
-    for (auto& entry : Table())
-        if (IsEqualCLSID(entry.clsid, clsid))
+    for (auto& entry : Table()) {
+        if (IsEqualCLSID(entry.clsid, clsid)) {
             return &entry;
+        }
+    }
     return nullptr;
 }
 
@@ -39,14 +41,16 @@ extern "C" HRESULT PosixRegisterProgID(REFCLSID clsid, LPCOLESTR progId)
         auto& table = Table();
         ProgIdEntry* entry = Find(clsid);
         if (!progId) {
-            if (entry)
+            if (entry) {
                 table.erase(table.begin() + (entry - table.data()));
+            }
             return S_OK;
         }
-        if (entry)
+        if (entry) {
             entry->progId = progId;
-        else
+        } else {
             table.push_back({clsid, progId});
+        }
         return S_OK;
     };
     return korvo::CallReturningHresult(body, E_OUTOFMEMORY);
@@ -54,17 +58,20 @@ extern "C" HRESULT PosixRegisterProgID(REFCLSID clsid, LPCOLESTR progId)
 
 extern "C" HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID)
 {
-    if (!lplpszProgID)
+    if (!lplpszProgID) {
         return E_INVALIDARG;
+    }
     *lplpszProgID = nullptr;
     const std::lock_guard guard(tableLock);
     const ProgIdEntry* entry = Find(clsid);
-    if (!entry)
+    if (!entry) {
         return REGDB_E_CLASSNOTREG;
+    }
     const std::size_t bytes = (entry->progId.size() + 1) * sizeof(OLECHAR);
     auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
-    if (!copy)
+    if (!copy) {
         return E_OUTOFMEMORY;
+    }
     std::memcpy(copy, entry->progId.c_str(), bytes);
     *lplpszProgID = copy;
     return S_OK;

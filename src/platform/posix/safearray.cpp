@@ -3,6 +3,7 @@
 // elements.
 #include "allocation.h"
 #include "oleauto.h"
+#include "variant_type.h"
 
 #include <cstring>
 #include <new>
@@ -14,42 +15,6 @@ using korvo::posix::RuntimeFree;
 
 constexpr std::size_t kHeaderBytes = 16;
 constexpr ULONG kMaxLocks = 0xFFFF;
-
-ULONG ElementSize(VARTYPE vt)
-{
-    switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-        return 1;
-    case VT_I2:
-    case VT_UI2:
-    case VT_BOOL:
-        return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-    case VT_ERROR:
-        return 4;
-    case VT_I8:
-    case VT_UI8:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-        return 8;
-    case VT_BSTR:
-    case VT_UNKNOWN:
-    case VT_DISPATCH:
-        return sizeof(void*);
-    case VT_DECIMAL:
-        return sizeof(DECIMAL);
-    case VT_VARIANT:
-        return sizeof(VARIANT);
-    default:
-        return 0;
-    }
-}
 
 USHORT FeaturesOf(VARTYPE vt)
 {
@@ -67,265 +32,297 @@ USHORT FeaturesOf(VARTYPE vt)
     }
 }
 
-VARTYPE& StoredType(SAFEARRAY* psa)
+VARTYPE& StoredType(SAFEARRAY* array)
 {
-    return *reinterpret_cast<VARTYPE*>(reinterpret_cast<unsigned char*>(psa) - 4);
+    return *reinterpret_cast<VARTYPE*>(reinterpret_cast<unsigned char*>(array) - 4);
 }
 
-unsigned char* BlockOf(SAFEARRAY* psa)
+unsigned char* BlockOf(SAFEARRAY* array)
 {
-    return reinterpret_cast<unsigned char*>(psa) - kHeaderBytes;
+    return reinterpret_cast<unsigned char*>(array) - kHeaderBytes;
 }
 
-ULONG CountOf(const SAFEARRAY* psa)
+ULONG CountOf(const SAFEARRAY* array)
 {
-    return psa->rgsabound[0].cElements;
+    return array->rgsabound[0].cElements;
 }
 
-SAFEARRAY* AllocateVector(VARTYPE vt, LONG lLbound, ULONG cElements)
+SAFEARRAY* AllocateVector(VARTYPE vt, LONG lowerBound, ULONG count)
 {
-    const ULONG size = ElementSize(vt);
-    if (size == 0)
+    const ULONG size = korvo::posix::ValueSize(vt);
+    if (size == 0) {
         return nullptr;
-    const unsigned long long dataBytes = static_cast<unsigned long long>(size) * cElements;
-    if (dataBytes > 0x7FFFFFFFull)
+    }
+    const unsigned long long dataBytes = static_cast<unsigned long long>(size) * count;
+    if (dataBytes > 0x7FFFFFFFull) {
         return nullptr;
+    }
     auto* block = static_cast<unsigned char*>(RuntimeAlloc(kHeaderBytes + sizeof(SAFEARRAY) + dataBytes));
-    if (!block)
+    if (!block) {
         return nullptr;
+    }
     std::memset(block, 0, kHeaderBytes + sizeof(SAFEARRAY) + dataBytes);
-    auto* psa = new (block + kHeaderBytes) SAFEARRAY{};
-    StoredType(psa) = vt;
-    psa->cDims = 1;
-    psa->fFeatures = FADF_HAVEVARTYPE | FADF_CREATEVECTOR | FeaturesOf(vt);
-    psa->cbElements = size;
-    psa->cLocks = 0;
-    psa->pvData = block + kHeaderBytes + sizeof(SAFEARRAY);
-    psa->rgsabound[0] = {cElements, lLbound};
-    return psa;
+    auto* array = new (block + kHeaderBytes) SAFEARRAY{};
+    StoredType(array) = vt;
+    array->cDims = 1;
+    array->fFeatures = FADF_HAVEVARTYPE | FADF_CREATEVECTOR | FeaturesOf(vt);
+    array->cbElements = size;
+    array->cLocks = 0;
+    array->pvData = block + kHeaderBytes + sizeof(SAFEARRAY);
+    array->rgsabound[0] = {count, lowerBound};
+    return array;
 }
 
-void* ElementAt(SAFEARRAY* psa, ULONG offset)
+void* ElementAt(SAFEARRAY* array, ULONG offset)
 {
-    return static_cast<unsigned char*>(psa->pvData) + offset * psa->cbElements;
+    return static_cast<unsigned char*>(array->pvData) + offset * array->cbElements;
 }
 
-void ClearElements(SAFEARRAY* psa)
+void ClearElements(SAFEARRAY* array)
 {
-    for (ULONG i = 0; i < CountOf(psa); ++i) {
-        void* element = ElementAt(psa, i);
-        if (psa->fFeatures & FADF_VARIANT) {
+    for (ULONG i = 0; i < CountOf(array); ++i) {
+        void* element = ElementAt(array, i);
+        if (array->fFeatures & FADF_VARIANT) {
             VariantClear(static_cast<VARIANT*>(element));
-        } else if (psa->fFeatures & FADF_BSTR) {
+        } else if (array->fFeatures & FADF_BSTR) {
             SysFreeString(*static_cast<BSTR*>(element));
-        } else if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
-            if (auto* unk = *static_cast<IUnknown**>(element))
+        } else if (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+            if (auto* unk = *static_cast<IUnknown**>(element)) {
                 unk->Release();
+            }
         }
-        std::memset(element, 0, psa->cbElements);
+        std::memset(element, 0, array->cbElements);
     }
 }
 
 // Copies one element into an element slot that holds nothing.
-HRESULT CopyElement(const SAFEARRAY* psa, void* dest, const void* src)
+HRESULT CopyElement(const SAFEARRAY* array, void* dest, const void* src)
 {
-    if (psa->fFeatures & FADF_VARIANT) {
+    if (array->fFeatures & FADF_VARIANT) {
         auto* v = static_cast<VARIANT*>(dest);
         VariantInit(v);
         return VariantCopy(v, static_cast<VARIANT*>(const_cast<void*>(src)));
     }
-    if (psa->fFeatures & FADF_BSTR) {
+    if (array->fFeatures & FADF_BSTR) {
         BSTR s = *static_cast<const BSTR*>(src);
         BSTR copy = nullptr;
         if (s) {
             copy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(s), SysStringByteLen(s));
-            if (!copy)
+            if (!copy) {
                 return E_OUTOFMEMORY;
+            }
         }
         *static_cast<BSTR*>(dest) = copy;
         return S_OK;
     }
-    if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+    if (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
         auto* unk = *static_cast<IUnknown* const*>(src);
-        if (unk)
+        if (unk) {
             unk->AddRef();
+        }
         *static_cast<IUnknown**>(dest) = unk;
         return S_OK;
     }
-    std::memcpy(dest, src, psa->cbElements);
+    std::memcpy(dest, src, array->cbElements);
     return S_OK;
 }
 
 // The element offset of an index, or DISP_E_BADINDEX.
-HRESULT OffsetOf(const SAFEARRAY* psa, const LONG* rgIndices, ULONG* offset)
+HRESULT OffsetOf(const SAFEARRAY* array, const LONG* indices, ULONG* offset)
 {
-    const long long relative = static_cast<long long>(rgIndices[0]) - psa->rgsabound[0].lLbound;
-    if (relative < 0 || relative >= static_cast<long long>(CountOf(psa)))
+    const long long relative = static_cast<long long>(indices[0]) - array->rgsabound[0].lLbound;
+    if (relative < 0 || relative >= static_cast<long long>(CountOf(array))) {
         return DISP_E_BADINDEX;
+    }
     *offset = static_cast<ULONG>(relative);
     return S_OK;
 }
 
 } // namespace
 
-extern "C" SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements)
+extern "C" SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG count)
 {
-    return AllocateVector(vt, lLbound, cElements);
+    return AllocateVector(vt, lowerBound, count);
 }
 
-extern "C" HRESULT SafeArrayDestroy(SAFEARRAY* psa)
+extern "C" HRESULT SafeArrayDestroy(SAFEARRAY* array)
 {
-    if (!psa)
+    if (!array) {
         return S_OK;
-    if (psa->cLocks > 0)
+    }
+    if (array->cLocks > 0) {
         return DISP_E_ARRAYISLOCKED;
-    ClearElements(psa);
-    RuntimeFree(BlockOf(psa));
+    }
+    ClearElements(array);
+    RuntimeFree(BlockOf(array));
     return S_OK;
 }
 
-extern "C" HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut)
+extern "C" HRESULT SafeArrayCopy(SAFEARRAY* array, SAFEARRAY** out)
 {
-    if (!ppsaOut)
+    if (!out) {
         return E_INVALIDARG;
-    *ppsaOut = nullptr;
-    if (!psa)
+    }
+    *out = nullptr;
+    if (!array) {
         return S_OK;
-    if (psa->cbElements == 0 || psa->cDims != 1)
+    }
+    if (array->cbElements == 0 || array->cDims != 1) {
         return E_INVALIDARG;
-    SAFEARRAY* copy = AllocateVector(StoredType(psa), psa->rgsabound[0].lLbound, CountOf(psa));
-    if (!copy)
+    }
+    SAFEARRAY* copy = AllocateVector(StoredType(array), array->rgsabound[0].lLbound, CountOf(array));
+    if (!copy) {
         return E_OUTOFMEMORY;
-    for (ULONG i = 0; i < CountOf(psa); ++i) {
-        const HRESULT hr = CopyElement(psa, ElementAt(copy, i), ElementAt(psa, i));
+    }
+    for (ULONG i = 0; i < CountOf(array); ++i) {
+        const HRESULT hr = CopyElement(array, ElementAt(copy, i), ElementAt(array, i));
         if (FAILED(hr)) {
             SafeArrayDestroy(copy);
             return hr;
         }
     }
-    *ppsaOut = copy;
+    *out = copy;
     return S_OK;
 }
 
-extern "C" HRESULT SafeArrayLock(SAFEARRAY* psa)
+extern "C" HRESULT SafeArrayLock(SAFEARRAY* array)
 {
-    if (!psa)
+    if (!array) {
         return E_INVALIDARG;
-    if (psa->cLocks >= kMaxLocks)
+    }
+    if (array->cLocks >= kMaxLocks) {
         return E_UNEXPECTED;
-    ++psa->cLocks;
+    }
+    ++array->cLocks;
     return S_OK;
 }
 
-extern "C" HRESULT SafeArrayUnlock(SAFEARRAY* psa)
+extern "C" HRESULT SafeArrayUnlock(SAFEARRAY* array)
 {
-    if (!psa)
+    if (!array) {
         return E_INVALIDARG;
-    if (psa->cLocks == 0)
+    }
+    if (array->cLocks == 0) {
         return E_UNEXPECTED;
-    --psa->cLocks;
+    }
+    --array->cLocks;
     return S_OK;
 }
 
-extern "C" HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData)
+extern "C" HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data)
 {
-    if (!psa || !ppvData)
+    if (!array || !data) {
         return E_INVALIDARG;
-    const HRESULT hr = SafeArrayLock(psa);
-    *ppvData = SUCCEEDED(hr) ? psa->pvData : nullptr;
+    }
+    const HRESULT hr = SafeArrayLock(array);
+    *data = SUCCEEDED(hr) ? array->pvData : nullptr;
     return hr;
 }
 
-extern "C" HRESULT SafeArrayUnaccessData(SAFEARRAY* psa)
+extern "C" HRESULT SafeArrayUnaccessData(SAFEARRAY* array)
 {
-    return SafeArrayUnlock(psa);
+    return SafeArrayUnlock(array);
 }
 
-extern "C" HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv)
+extern "C" HRESULT SafeArrayPutElement(SAFEARRAY* array, LONG* indices, void* value)
 {
-    if (!psa || !rgIndices)
+    if (!array || !indices) {
         return E_INVALIDARG;
+    }
     ULONG offset = 0;
-    HRESULT hr = OffsetOf(psa, rgIndices, &offset);
-    if (FAILED(hr))
+    HRESULT hr = OffsetOf(array, indices, &offset);
+    if (FAILED(hr)) {
         return hr;
-    void* element = ElementAt(psa, offset);
-    if (psa->fFeatures & FADF_VARIANT)
-        return VariantCopy(static_cast<VARIANT*>(element), static_cast<VARIANT*>(pv));
-    if (psa->fFeatures & FADF_BSTR) {
+    }
+    void* element = ElementAt(array, offset);
+    if (array->fFeatures & FADF_VARIANT) {
+        return VariantCopy(static_cast<VARIANT*>(element), static_cast<VARIANT*>(value));
+    }
+    if (array->fFeatures & FADF_BSTR) {
         auto* slot = static_cast<BSTR*>(element);
-        auto source = static_cast<BSTR>(pv);
+        auto source = static_cast<BSTR>(value);
         BSTR copy = nullptr;
         if (source) {
             copy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(source), SysStringByteLen(source));
-            if (!copy)
+            if (!copy) {
                 return E_OUTOFMEMORY;
+            }
         }
         SysFreeString(*slot);
         *slot = copy;
         return S_OK;
     }
-    if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+    if (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
         auto* slot = static_cast<IUnknown**>(element);
-        auto* source = static_cast<IUnknown*>(pv);
-        if (source)
+        auto* source = static_cast<IUnknown*>(value);
+        if (source) {
             source->AddRef();
-        if (*slot)
+        }
+        if (*slot) {
             (*slot)->Release();
+        }
         *slot = source;
         return S_OK;
     }
-    if (!pv)
+    if (!value) {
         return E_INVALIDARG;
-    std::memcpy(element, pv, psa->cbElements);
+    }
+    std::memcpy(element, value, array->cbElements);
     return S_OK;
 }
 
-extern "C" HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv)
+extern "C" HRESULT SafeArrayGetElement(SAFEARRAY* array, LONG* indices, void* value)
 {
-    if (!psa || !rgIndices || !pv)
+    if (!array || !indices || !value) {
         return E_INVALIDARG;
+    }
     ULONG offset = 0;
-    const HRESULT hr = OffsetOf(psa, rgIndices, &offset);
-    if (FAILED(hr))
+    const HRESULT hr = OffsetOf(array, indices, &offset);
+    if (FAILED(hr)) {
         return hr;
-    return CopyElement(psa, pv, ElementAt(psa, offset));
+    }
+    return CopyElement(array, value, ElementAt(array, offset));
 }
 
-extern "C" HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound)
+extern "C" HRESULT SafeArrayGetLBound(SAFEARRAY* array, UINT dimension, LONG* lowerBound)
 {
-    if (!psa || !plLbound)
+    if (!array || !lowerBound) {
         return E_INVALIDARG;
-    if (nDim != 1)
+    }
+    if (dimension != 1) {
         return DISP_E_BADINDEX;
-    *plLbound = psa->rgsabound[0].lLbound;
+    }
+    *lowerBound = array->rgsabound[0].lLbound;
     return S_OK;
 }
 
-extern "C" HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound)
+extern "C" HRESULT SafeArrayGetUBound(SAFEARRAY* array, UINT dimension, LONG* upperBound)
 {
-    if (!psa || !plUbound)
+    if (!array || !upperBound) {
         return E_INVALIDARG;
-    if (nDim != 1)
+    }
+    if (dimension != 1) {
         return DISP_E_BADINDEX;
-    *plUbound = static_cast<LONG>(static_cast<long long>(psa->rgsabound[0].lLbound) + CountOf(psa) - 1);
+    }
+    *upperBound = static_cast<LONG>(static_cast<long long>(array->rgsabound[0].lLbound) + CountOf(array) - 1);
     return S_OK;
 }
 
-extern "C" UINT SafeArrayGetDim(SAFEARRAY* psa)
+extern "C" UINT SafeArrayGetDim(SAFEARRAY* array)
 {
-    return psa ? psa->cDims : 0;
+    return array ? array->cDims : 0;
 }
 
-extern "C" UINT SafeArrayGetElemsize(SAFEARRAY* psa)
+extern "C" UINT SafeArrayGetElemsize(SAFEARRAY* array)
 {
-    return psa ? psa->cbElements : 0;
+    return array ? array->cbElements : 0;
 }
 
-extern "C" HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt)
+extern "C" HRESULT SafeArrayGetVartype(SAFEARRAY* array, VARTYPE* type)
 {
-    if (!psa || !pvt)
+    if (!array || !type) {
         return E_INVALIDARG;
-    *pvt = StoredType(psa);
+    }
+    *type = StoredType(array);
     return S_OK;
 }

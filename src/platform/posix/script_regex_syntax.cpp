@@ -26,17 +26,21 @@ std::size_t CountedQuantifierLength(std::u16string_view text, std::size_t at)
 {
     std::size_t pos = at + 1;
     const std::size_t firstDigit = pos;
-    while (pos < text.size() && IsDigit(text[pos]))
+    while (pos < text.size() && IsDigit(text[pos])) {
         ++pos;
-    if (pos == firstDigit)
+    }
+    if (pos == firstDigit) {
         return 0;
+    }
     if (pos < text.size() && text[pos] == u',') {
         ++pos;
-        while (pos < text.size() && IsDigit(text[pos]))
+        while (pos < text.size() && IsDigit(text[pos])) {
             ++pos;
+        }
     }
-    if (pos < text.size() && text[pos] == u'}')
+    if (pos < text.size() && text[pos] == u'}') {
         return pos + 1 - at;
+    }
     return 0;
 }
 
@@ -48,8 +52,9 @@ public:
     {
         while (pos_ < in_.size()) {
             const bool ok = in_[pos_] == u'\\' ? Escape() : inClass_ ? ClassUnit() : Unit();
-            if (!ok)
+            if (!ok) {
                 return std::nullopt;
+            }
         }
         return std::move(out_);
     }
@@ -59,8 +64,9 @@ private:
 
     bool Escape()
     {
-        if (pos_ + 1 >= in_.size())
+        if (pos_ + 1 >= in_.size()) {
             return false;
+        }
         const char16_t escaped = in_[pos_ + 1];
         pos_ += 2;
         repeat_ = Repeat::None;
@@ -69,8 +75,9 @@ private:
             out_ += escaped;
             return true;
         }
-        if (kRefusedEscapes.find(escaped) != std::u16string_view::npos)
+        if (kRefusedEscapes.find(escaped) != std::u16string_view::npos) {
             return false;
+        }
         if (escaped == u'v') {
             out_ += u"\\x0B";
         } else if (kSharedEscapes.find(escaped) != std::u16string_view::npos) {
@@ -85,12 +92,14 @@ private:
     bool ClassUnit()
     {
         const char16_t c = in_[pos_++];
-        if (c == u']')
+        if (c == u']') {
             inClass_ = false;
+        }
         // A '[' inside a class is literal in the script syntax; unescaped, PCRE2 might read
         // it as the start of a POSIX class name.
-        if (c == u'[')
+        if (c == u'[') {
             out_ += u'\\';
+        }
         out_ += c;
         return true;
     }
@@ -104,8 +113,9 @@ private:
         case u'?':
             return Quantifier(c);
         case u'{':
-            if (const std::size_t length = CountedQuantifierLength(in_, pos_))
+            if (const std::size_t length = CountedQuantifierLength(in_, pos_)) {
                 return CountedQuantifier(length);
+            }
             out_ += u"\\{";
             ++pos_;
             break;
@@ -113,16 +123,18 @@ private:
             inClass_ = true;
             out_ += c;
             ++pos_;
-            if (pos_ < in_.size() && in_[pos_] == u'^')
+            if (pos_ < in_.size() && in_[pos_] == u'^') {
                 out_ += in_[pos_++];
+            }
             break;
         case u'.':
             out_ += kAnyButLineTerminator;
             ++pos_;
             break;
         case u'(':
-            if (!Group())
+            if (!Group()) {
                 return false;
+            }
             break;
         default:
             out_ += c;
@@ -136,16 +148,18 @@ private:
     bool Group()
     {
         const char16_t next = pos_ + 1 < in_.size() ? in_[pos_ + 1] : u'\0';
-        if (next == u'*')
+        if (next == u'*') {
             return false; // PCRE2 verbs and options
+        }
         if (next != u'?') {
             out_ += u'(';
             ++pos_;
             return true;
         }
         const char16_t kind = pos_ + 2 < in_.size() ? in_[pos_ + 2] : u'\0';
-        if (kind != u':' && kind != u'=' && kind != u'!')
+        if (kind != u':' && kind != u'=' && kind != u'!') {
             return false; // lookbehind, named and atomic groups, inline options
+        }
         out_.append(in_.substr(pos_, 3));
         pos_ += 3;
         return true;
@@ -160,8 +174,9 @@ private:
             return true;
         }
         // Possessive quantifiers and quantified quantifiers are refused.
-        if (repeat_ != Repeat::None)
+        if (repeat_ != Repeat::None) {
             return false;
+        }
         out_ += c;
         repeat_ = Repeat::Quantified;
         return true;
@@ -169,8 +184,9 @@ private:
 
     bool CountedQuantifier(std::size_t length)
     {
-        if (repeat_ != Repeat::None)
+        if (repeat_ != Repeat::None) {
             return false;
+        }
         out_.append(in_.substr(pos_, length));
         pos_ += length;
         repeat_ = Repeat::Quantified;

@@ -40,8 +40,9 @@ private:
 HANDLE Publish(std::shared_ptr<KernelObject> object, DWORD successError)
 {
     HANDLE handle = InsertHandle(std::move(object));
-    if (handle)
+    if (handle) {
         SetLastError(successError);
+    }
     return handle;
 }
 
@@ -53,8 +54,9 @@ HANDLE CreateNamedSemaphore(std::u16string_view name, LONG initialCount, LONG ma
     }
     bool alreadyExisted = false;
     auto segment = SharedSemaphoreSegment::Open(name, initialCount, maximumCount, alreadyExisted);
-    if (!segment)
+    if (!segment) {
         return nullptr;
+    }
     return Publish(std::make_shared<NamedSemaphore>(std::move(segment)),
                    alreadyExisted ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
 }
@@ -72,8 +74,9 @@ HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCo
     }
     const auto body = [&]() -> HANDLE {
         // An empty name, like no name, makes an object nobody else can open.
-        if (name && *name)
+        if (name && *name) {
             return CreateNamedSemaphore(name, initialCount, maximumCount);
+        }
         return Publish(std::make_shared<UnnamedSemaphore>(initialCount, maximumCount), ERROR_SUCCESS);
     };
     return korvo::CallSettingLastError(body, nullptr);
@@ -82,15 +85,17 @@ HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCo
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount)
 {
     auto object = LookUpHandle<Semaphore>(semaphore);
-    if (!object)
+    if (!object) {
         return FALSE;
+    }
     return ReleaseCounter(object->Counter(), releaseCount, previousCount, object->Shared());
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
     auto object = LookUpHandle<Semaphore>(handle);
-    if (!object)
+    if (!object) {
         return WAIT_FAILED;
+    }
     return WaitOnCounter(object->Counter(), milliseconds, object->Shared());
 }

@@ -19,8 +19,9 @@ bool TryTake(SemaphoreCounter& counter)
 {
     std::int32_t seen = __atomic_load_n(&counter.count, __ATOMIC_SEQ_CST);
     while (seen > 0) {
-        if (__atomic_compare_exchange_n(&counter.count, &seen, seen - 1, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST))
+        if (__atomic_compare_exchange_n(&counter.count, &seen, seen - 1, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST)) {
             return true;
+        }
     }
     return false;
 }
@@ -51,15 +52,17 @@ DWORD WaitOnCounter(SemaphoreCounter& counter, DWORD milliseconds, bool shared)
     const bool unlimited = milliseconds == INFINITE;
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        if (TryTake(counter))
+        if (TryTake(counter)) {
             return WAIT_OBJECT_0;
+        }
         if (unlimited) {
             SleepWhileEmpty(counter, nullptr, shared);
             continue;
         }
         const auto remaining = deadline - Clock::now();
-        if (remaining <= Clock::duration::zero())
+        if (remaining <= Clock::duration::zero()) {
             return WAIT_TIMEOUT;
+        }
         const timespec timeout = ToTimespec(remaining);
         SleepWhileEmpty(counter, &timeout, shared);
     }
@@ -79,8 +82,9 @@ BOOL ReleaseCounter(SemaphoreCounter& counter, LONG releaseCount, LPLONG previou
         }
     } while (!__atomic_compare_exchange_n(&counter.count, &seen, seen + releaseCount, false, __ATOMIC_SEQ_CST,
                                           __ATOMIC_SEQ_CST));
-    if (previousCount)
+    if (previousCount) {
         *previousCount = seen;
+    }
     WakeSleepers(counter, shared);
     return TRUE;
 }

@@ -90,8 +90,9 @@ std::uint64_t ProcessStartTime(std::int32_t processId)
     char path[32];
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(processId));
     FILE* stat = std::fopen(path, "re");
-    if (!stat)
+    if (!stat) {
         return 0;
+    }
     char line[1024];
     const bool read = std::fgets(line, sizeof line, stat) != nullptr;
     std::fclose(stat);
@@ -101,17 +102,20 @@ std::uint64_t ProcessStartTime(std::int32_t processId)
     if (!afterName || std::sscanf(afterName + 1,
                                   " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s "
                                   "%*s %*s %*s %*s %*s %*s %*s %llu",
-                                  &start) != 1)
+                                  &start) != 1) {
         return 0;
+    }
     return start;
 }
 
 bool ProcessIsAlive(const Layout::Opener& opener)
 {
-    if (opener.processId == getpid())
+    if (opener.processId == getpid()) {
         return true;
-    if (kill(opener.processId, 0) != 0 && errno != EPERM)
+    }
+    if (kill(opener.processId, 0) != 0 && errno != EPERM) {
         return false;
+    }
     const std::uint64_t start = ProcessStartTime(opener.processId);
     return start == 0 || opener.processStart == 0 || start == opener.processStart;
 }
@@ -121,21 +125,25 @@ std::uint64_t PruneDeadOpeners(Layout& layout)
 {
     std::uint64_t live = 0;
     for (auto& opener : layout.openers) {
-        if (opener.handles == 0)
+        if (opener.handles == 0) {
             continue;
-        if (ProcessIsAlive(opener))
+        }
+        if (ProcessIsAlive(opener)) {
             live += opener.handles;
-        else
+        } else {
             opener = {};
+        }
     }
     return live;
 }
 
 Layout::Opener* OpenerOf(Layout& layout, std::int32_t processId)
 {
-    for (auto& opener : layout.openers)
-        if (opener.handles != 0 && opener.processId == processId)
+    for (auto& opener : layout.openers) {
+        if (opener.handles != 0 && opener.processId == processId) {
             return &opener;
+        }
+    }
     return nullptr;
 }
 
@@ -181,8 +189,9 @@ int OpenLinkedSegment(const std::string& segmentName)
 {
     for (;;) {
         int descriptor = shm_open(segmentName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (descriptor == -1)
+        if (descriptor == -1) {
             return -1;
+        }
         while (flock(descriptor, LOCK_EX) == -1 && errno == EINTR) {
         }
         int check = shm_open(segmentName.c_str(), O_RDWR | O_CLOEXEC, 0600);
@@ -190,10 +199,12 @@ int OpenLinkedSegment(const std::string& segmentName)
         }, linked{};
         const bool same = check != -1 && fstat(descriptor, &opened) == 0 && fstat(check, &linked) == 0 &&
                           opened.st_ino == linked.st_ino && opened.st_dev == linked.st_dev;
-        if (check != -1)
+        if (check != -1) {
             close(check);
-        if (same)
+        }
+        if (same) {
             return descriptor; // still locked by us
+        }
         flock(descriptor, LOCK_UN);
         close(descriptor);
     }
@@ -231,18 +242,22 @@ std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::OpenKind(std::u1
     };
 
     struct stat status {};
-    if (fstat(descriptor, &status) == -1)
+    if (fstat(descriptor, &status) == -1) {
         return fail(Win32ErrorFromErrno(errno));
+    }
     const bool fresh = status.st_size == 0;
     // An existing object keeps the size it was made with.
     const std::size_t size = fresh ? Layout::SizeFor(name, bytes) : static_cast<std::size_t>(status.st_size);
-    if (fresh && ftruncate(descriptor, static_cast<off_t>(size)) == -1)
+    if (fresh && ftruncate(descriptor, static_cast<off_t>(size)) == -1) {
         return fail(Win32ErrorFromErrno(errno));
-    if (size < sizeof(Layout))
+    }
+    if (size < sizeof(Layout)) {
         return fail(ERROR_INVALID_HANDLE);
+    }
     void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-    if (mapped == MAP_FAILED)
+    if (mapped == MAP_FAILED) {
         return fail(Win32ErrorFromErrno(errno));
+    }
     auto* layout = static_cast<Layout*>(mapped);
     auto unmapAndFail = [&](DWORD error) {
         munmap(mapped, size);
@@ -251,22 +266,27 @@ std::unique_ptr<SharedSemaphoreSegment> SharedSemaphoreSegment::OpenKind(std::u1
 
     // A creator that died before finishing left no magic: the object never existed.
     if (layout->magic != Layout::kMagic) {
-        if (size != Layout::SizeFor(name, bytes))
+        if (size != Layout::SizeFor(name, bytes)) {
             return unmapAndFail(ERROR_INVALID_HANDLE);
+        }
         InitialiseLayout(*layout, name, kind, bytes, initialCount, maximumCount);
     }
-    if (!HoldsName(*layout, size, name))
+    if (!HoldsName(*layout, size, name)) {
         return unmapAndFail(ERROR_INVALID_HANDLE); // another name with the same hash
+    }
     alreadyExisted = PruneDeadOpeners(*layout) != 0;
     if (!alreadyExisted) {
-        if (size != Layout::SizeFor(name, bytes))
+        if (size != Layout::SizeFor(name, bytes)) {
             return unmapAndFail(ERROR_INVALID_HANDLE); // left over at another size
+        }
         InitialiseLayout(*layout, name, kind, bytes, initialCount, maximumCount);
     }
-    if (layout->kind != kind)
+    if (layout->kind != kind) {
         return unmapAndFail(ERROR_INVALID_HANDLE); // the name belongs to an object of another kind
-    if (!RegisterOpener(*layout))
+    }
+    if (!RegisterOpener(*layout)) {
         return unmapAndFail(ERROR_NOT_ENOUGH_MEMORY);
+    }
     flock(descriptor, LOCK_UN);
     return std::unique_ptr<SharedSemaphoreSegment>(
         new SharedSemaphoreSegment(descriptor, layout, size, std::move(segmentName)));
@@ -281,10 +301,12 @@ SharedSemaphoreSegment::~SharedSemaphoreSegment()
 {
     {
         ExclusiveFileLock lock(descriptor_);
-        if (auto* mine = OpenerOf(*layout_, getpid()); mine && --mine->handles == 0)
+        if (auto* mine = OpenerOf(*layout_, getpid()); mine && --mine->handles == 0) {
             *mine = {};
-        if (PruneDeadOpeners(*layout_) == 0)
+        }
+        if (PruneDeadOpeners(*layout_) == 0) {
             shm_unlink(segmentName_.c_str());
+        }
     }
     munmap(layout_, size_);
     close(descriptor_);

@@ -2,7 +2,6 @@
 #include "platform/socket.h"
 
 #include <cerrno>
-#include <charconv>
 #include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -10,6 +9,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include "platform/socket_steps.h"
 #include "socket_errno.h"
 
 namespace korvo {
@@ -23,16 +23,20 @@ HRESULT FinishConnect(int fd, Deadline deadline)
     for (;;) {
         pollfd poller{fd, POLLOUT, 0};
         const int ready = poll(&poller, 1, MillisecondsUntil(deadline));
-        if (ready < 0 && errno == EINTR)
+        if (ready < 0 && errno == EINTR) {
             continue;
-        if (ready < 0)
+        }
+        if (ready < 0) {
             return SocketErrorFromErrno(errno);
-        if (ready == 0)
+        }
+        if (ready == 0) {
             return socket_error::kTimedOut;
+        }
         int error = 0;
         socklen_t length = sizeof error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
             return SocketErrorFromErrno(errno);
+        }
         return error == 0 ? S_OK : SocketErrorFromErrno(error);
     }
 }
@@ -40,15 +44,18 @@ HRESULT FinishConnect(int fd, Deadline deadline)
 HRESULT ConnectAddress(const addrinfo& address, Deadline deadline, Socket& connected)
 {
     const int fd = socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
-    if (fd < 0)
+    if (fd < 0) {
         return SocketErrorFromErrno(errno);
+    }
     Socket candidate(static_cast<std::uintptr_t>(fd));
     if (connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
-        if (errno != EINPROGRESS && errno != EINTR)
+        if (errno != EINPROGRESS && errno != EINTR) {
             return SocketErrorFromErrno(errno);
+        }
         const HRESULT finished = FinishConnect(fd, deadline);
-        if (FAILED(finished))
+        if (FAILED(finished)) {
             return finished;
+        }
     }
     // Commands are small and written whole; Nagle's algorithm would only delay them.
     const int on = 1;
@@ -62,25 +69,20 @@ HRESULT ConnectAddress(const addrinfo& address, Deadline deadline, Socket& conne
 HRESULT ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadline, Socket& connected) noexcept
 {
     connected.Close();
-    char service[8] = {};
-    std::to_chars(service, service + sizeof service - 1, port);
+    const socket_steps::ServiceText service(port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    const int resolved = getaddrinfo(host.c_str(), service, &hints, &found);
-    if (resolved != 0)
+    const int resolved = getaddrinfo(host.c_str(), service.text, &hints, &found);
+    if (resolved != 0) {
         return posix::ResolverError(resolved);
+    }
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
 
-    HRESULT result = socket_error::kHostNotFound;
-    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-        result = ConnectAddress(*address, deadline, connected);
-        if (SUCCEEDED(result) || result == socket_error::kTimedOut)
-            break;
-    }
-    return result;
+    return socket_steps::ConnectFirstAccepting(
+        found, [&](const addrinfo& address) { return ConnectAddress(address, deadline, connected); });
 }
 
 } // namespace korvo

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/socket_steps.h"
 #include "socket_errno.h"
 
 namespace korvo {
@@ -16,7 +17,7 @@ using posix::SocketErrorFromErrno;
 
 int Descriptor(const Socket& socket)
 {
-    return static_cast<int>(socket.native());
+    return static_cast<int>(socket.Native());
 }
 
 // Waits until the socket is ready for the events (or has an error the next call reports).
@@ -25,12 +26,15 @@ HRESULT WaitFor(int fd, short events, Deadline deadline)
     for (;;) {
         pollfd poller{fd, events, 0};
         const int ready = poll(&poller, 1, MillisecondsUntil(deadline));
-        if (ready > 0)
+        if (ready > 0) {
             return S_OK;
-        if (ready == 0)
+        }
+        if (ready == 0) {
             return socket_error::kTimedOut;
-        if (errno != EINTR)
+        }
+        if (errno != EINTR) {
             return SocketErrorFromErrno(errno);
+        }
     }
 }
 
@@ -43,43 +47,44 @@ bool WouldBlock(int error)
 
 void Socket::Close() noexcept
 {
-    if (IsOpen())
+    if (IsOpen()) {
         close(Descriptor(*this));
+    }
     native_ = kNone;
 }
 
 HRESULT SendAll(Socket& socket, std::string_view data, Deadline deadline) noexcept
 {
-    if (!socket.IsOpen())
+    if (!socket.IsOpen()) {
         return socket_error::kNotConnected;
-    const int fd = Descriptor(socket);
-    while (!data.empty()) {
-        // MSG_NOSIGNAL: a closed peer is an error to report, not a signal that ends the host.
-        const ssize_t sent = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
-        if (sent > 0) {
-            data.remove_prefix(static_cast<std::size_t>(sent));
-            continue;
-        }
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent < 0 && WouldBlock(errno)) {
-            const HRESULT waited = WaitFor(fd, POLLOUT, deadline);
-            if (FAILED(waited))
-                return waited;
-            continue;
-        }
-        return SocketErrorFromErrno(errno);
     }
-    return S_OK;
+    const int fd = Descriptor(socket);
+    const auto trySend = [fd](std::string_view left) -> socket_steps::SendAttempt {
+        // MSG_NOSIGNAL: a closed peer is an error to report, not a signal that ends the host.
+        const ssize_t sent = send(fd, left.data(), left.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            return {.sent = static_cast<std::size_t>(sent)};
+        }
+        if (sent < 0 && errno == EINTR) {
+            return {};
+        }
+        if (sent < 0 && WouldBlock(errno)) {
+            return {.waitWritable = true};
+        }
+        return {.failure = SocketErrorFromErrno(errno)};
+    };
+    return socket_steps::SendEvery(data, trySend, [&] { return WaitFor(fd, POLLOUT, deadline); });
 }
 
 HRESULT ReceiveSome(Socket& socket, std::span<char> buffer, Deadline deadline, std::size_t& received) noexcept
 {
     received = 0;
-    if (!socket.IsOpen())
+    if (!socket.IsOpen()) {
         return socket_error::kNotConnected;
-    if (buffer.empty())
+    }
+    if (buffer.empty()) {
         return E_INVALIDARG;
+    }
     const int fd = Descriptor(socket);
     for (;;) {
         const ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
@@ -87,22 +92,27 @@ HRESULT ReceiveSome(Socket& socket, std::span<char> buffer, Deadline deadline, s
             received = static_cast<std::size_t>(got);
             return S_OK;
         }
-        if (got == 0)
+        if (got == 0) {
             return socket_error::kConnectionReset;
-        if (errno == EINTR)
+        }
+        if (errno == EINTR) {
             continue;
-        if (!WouldBlock(errno))
+        }
+        if (!WouldBlock(errno)) {
             return SocketErrorFromErrno(errno);
+        }
         const HRESULT waited = WaitFor(fd, POLLIN, deadline);
-        if (FAILED(waited))
+        if (FAILED(waited)) {
             return waited;
+        }
     }
 }
 
 bool HasPendingInput(const Socket& socket) noexcept
 {
-    if (!socket.IsOpen())
+    if (!socket.IsOpen()) {
         return false;
+    }
     pollfd poller{Descriptor(socket), POLLIN, 0};
     return poll(&poller, 1, 0) > 0;
 }

@@ -65,16 +65,19 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& c)
     } else {
         return 0;
     }
-    if (text.size() - i < length)
+    if (text.size() - i < length) {
         return 0;
+    }
     for (std::size_t k = 1; k < length; ++k) {
         const auto next = static_cast<std::uint8_t>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
+        if ((next & 0xC0) != 0x80) {
             return 0;
+        }
         c = (c << 6) | (next & 0x3F);
     }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
         return 0;
+    }
     return length;
 }
 
@@ -88,8 +91,9 @@ bool AppendUtf8(std::u16string_view text, std::string& out, bool strict)
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-            if (strict)
+            if (strict) {
                 return false;
+            }
             c = kReplacement;
         }
         PutUtf8(c, out);
@@ -103,8 +107,9 @@ bool AppendUtf16(std::string_view text, std::u16string& out, bool strict)
         char32_t c = 0;
         const std::size_t length = DecodeUtf8(text, i, c);
         if (length == 0) {
-            if (strict)
+            if (strict) {
                 return false;
+            }
             PutUtf16(kReplacement, out);
             ++i;
             continue;

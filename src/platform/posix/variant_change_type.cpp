@@ -19,10 +19,12 @@ namespace {
 HRESULT MakeText(std::string_view ascii, BSTR* out)
 {
     BSTR s = SysAllocStringLen(nullptr, static_cast<UINT>(ascii.size()));
-    if (!s)
+    if (!s) {
         return E_OUTOFMEMORY;
-    for (std::size_t i = 0; i < ascii.size(); ++i)
+    }
+    for (std::size_t i = 0; i < ascii.size(); ++i) {
         s[i] = static_cast<OLECHAR>(static_cast<unsigned char>(ascii[i]));
+    }
     *out = s;
     return S_OK;
 }
@@ -42,11 +44,14 @@ HRESULT RealText(double value, int significantDigits, BSTR* out)
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
                                       significantDigits);
     std::string text(buffer, result.ptr);
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
-    if (!text.empty() && text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos)
+        }
+    }
+    if (!text.empty() && text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) {
         text = "0";
+    }
     return MakeText(text, out);
 }
 
@@ -58,16 +63,20 @@ HRESULT ScaledText(bool negative, unsigned __int128 magnitude, unsigned scale, B
         digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
         magnitude /= 10;
     } while (magnitude != 0);
-    if (digits.size() <= scale)
+    if (digits.size() <= scale) {
         digits.insert(0, scale + 1 - digits.size(), '0');
+    }
     std::string text = digits.substr(0, digits.size() - scale);
     std::string fraction = digits.substr(digits.size() - scale);
-    while (!fraction.empty() && fraction.back() == '0')
+    while (!fraction.empty() && fraction.back() == '0') {
         fraction.pop_back();
-    if (!fraction.empty())
+    }
+    if (!fraction.empty()) {
         text += "." + fraction;
-    if (negative && text != "0")
+    }
+    if (negative && text != "0") {
         text.insert(0, "-");
+    }
     return MakeText(text, out);
 }
 
@@ -113,16 +122,17 @@ void CivilFromDays(long long z, CivilTime& t)
 // magnitude as the time on that day (so -1.25 is 12/29/1899 6:00 AM), to the nearest second.
 bool SplitDate(double date, CivilTime& t)
 {
-    if (!(date > kFirstDate - 1.0 && date < kLastDate + 1.0))
+    if (!(date > kFirstDate - 1.0 && date < kLastDate + 1.0)) {
         return false;
+    }
     double whole = date < 0 ? std::ceil(date) : std::floor(date);
     long long seconds = std::llround(std::fabs(date - whole) * 86400.0);
     if (seconds >= 86400) {
         seconds -= 86400;
         whole += date < 0 ? -1.0 : 1.0;
     }
-    constexpr long long kDaysFrom1970To1899_12_30 = -25569;
-    CivilFromDays(static_cast<long long>(whole) + kDaysFrom1970To1899_12_30, t);
+    constexpr long long kDaysFrom1970To18991230 = -25569;
+    CivilFromDays(static_cast<long long>(whole) + kDaysFrom1970To18991230, t);
     t.hour = static_cast<unsigned>(seconds / 3600);
     t.minute = static_cast<unsigned>(seconds / 60 % 60);
     t.second = static_cast<unsigned>(seconds % 60);
@@ -134,8 +144,9 @@ bool SplitDate(double date, CivilTime& t)
 HRESULT DateText(double date, BSTR* out)
 {
     CivilTime t{};
-    if (!SplitDate(date, t))
+    if (!SplitDate(date, t)) {
         return E_INVALIDARG;
+    }
     const double whole = date < 0 ? std::ceil(date) : std::floor(date);
     const double partial = date - whole;
     const bool timeOnly = whole == 0.0;
@@ -143,8 +154,9 @@ HRESULT DateText(double date, BSTR* out)
 
     char buffer[64];
     int length = 0;
-    if (!timeOnly)
+    if (!timeOnly) {
         length = std::snprintf(buffer, sizeof buffer, "%u/%u/%04lld", t.month, t.day, t.year);
+    }
     if (!dateOnly) {
         const unsigned hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
         length += std::snprintf(buffer + length, sizeof buffer - static_cast<std::size_t>(length), "%s%u:%02u:%02u %s",
@@ -159,34 +171,40 @@ HRESULT ScalarText(const VARIANT& v, USHORT flags, BSTR* out);
 
 HRESULT DefaultPropertyText(IDispatch* object, USHORT flags, BSTR* out)
 {
-    if (!object)
+    if (!object) {
         return DISP_E_BADVARTYPE;
-    if (flags & VARIANT_NOVALUEPROP)
+    }
+    if (flags & VARIANT_NOVALUEPROP) {
         return DISP_E_TYPEMISMATCH;
+    }
     DISPPARAMS noArguments = {nullptr, nullptr, 0, 0};
     VARIANT value;
     VariantInit(&value);
     if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &noArguments, &value,
-                              nullptr, nullptr)))
+                              nullptr, nullptr))) {
         return DISP_E_TYPEMISMATCH;
+    }
     VARIANT text;
     VariantInit(&text);
     HRESULT hr = VariantChangeType(&text, &value, flags, VT_BSTR);
     VariantClear(&value);
-    if (SUCCEEDED(hr))
+    if (SUCCEEDED(hr)) {
         *out = V_BSTR(&text);
+    }
     return hr;
 }
 
 // A vector of bytes becomes a string of those bytes, as the Windows runtime does.
 HRESULT ByteArrayText(SAFEARRAY* array, BSTR* out)
 {
-    if (!array || SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != 1)
+    if (!array || SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != 1) {
         return DISP_E_TYPEMISMATCH;
+    }
     void* data = nullptr;
     HRESULT hr = SafeArrayAccessData(array, &data);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
+    }
     *out = SysAllocStringByteLen(static_cast<LPCSTR>(data), array->rgsabound[0].cElements);
     SafeArrayUnaccessData(array);
     return *out ? S_OK : E_OUTOFMEMORY;
@@ -228,8 +246,9 @@ HRESULT ScalarText(const VARIANT& v, USHORT flags, BSTR* out)
     case VT_DECIMAL:
         return DecimalText(v.decVal, out);
     case VT_BOOL:
-        if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL))
+        if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL)) {
             return MakeText(v.boolVal ? "True" : "False", out);
+        }
         return IntegerText(v.boolVal, out);
     case VT_BSTR: {
         *out = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(v.bstrVal), SysStringByteLen(v.bstrVal));
@@ -247,34 +266,40 @@ HRESULT ScalarText(const VARIANT& v, USHORT flags, BSTR* out)
 
 } // namespace
 
-extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt)
+extern "C" HRESULT VariantChangeType(VARIANTARG* destination, VARIANTARG* source, USHORT flags, VARTYPE vt)
 {
-    if (!pvargDest || !pvarSrc)
+    if (!destination || !source) {
         return E_INVALIDARG;
-    if ((vt & VT_TYPEMASK) == VT_CLSID)
+    }
+    if ((vt & VT_TYPEMASK) == VT_CLSID) {
         return DISP_E_BADVARTYPE;
-    HRESULT hr = ValidateVariantType(V_VT(pvarSrc));
-    if (FAILED(hr))
+    }
+    HRESULT hr = ValidateVariantType(V_VT(source));
+    if (FAILED(hr)) {
         return hr;
+    }
     hr = ValidateVariantType(vt);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
-    if (V_ISBYREF(pvarSrc) && !V_BYREF(pvarSrc))
+    }
+    if (V_ISBYREF(source) && !V_BYREF(source)) {
         return DISP_E_TYPEMISMATCH;
+    }
 
     // Work on a by-value copy, so that the source may be the destination.
     VARIANT value;
     VariantInit(&value);
-    hr = VariantCopyInd(&value, pvarSrc);
-    if (FAILED(hr))
+    hr = VariantCopyInd(&value, source);
+    if (FAILED(hr)) {
         return hr;
+    }
     VARIANT result;
     VariantInit(&result);
     if (V_VT(&value) == vt) {
         hr = VariantCopy(&result, &value);
     } else if (vt == VT_BSTR) {
         BSTR text = nullptr;
-        hr = ScalarText(value, wFlags, &text);
+        hr = ScalarText(value, flags, &text);
         if (SUCCEEDED(hr)) {
             V_VT(&result) = VT_BSTR;
             V_BSTR(&result) = text;
@@ -284,13 +309,14 @@ extern "C" HRESULT VariantChangeType(VARIANTARG* pvargDest, VARIANTARG* pvarSrc,
         hr = E_NOTIMPL;
     }
     VariantClear(&value);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
-    hr = VariantClear(pvargDest);
+    }
+    hr = VariantClear(destination);
     if (FAILED(hr)) {
         VariantClear(&result);
         return hr;
     }
-    std::memcpy(pvargDest, &result, sizeof result);
+    std::memcpy(destination, &result, sizeof result);
     return S_OK;
 }

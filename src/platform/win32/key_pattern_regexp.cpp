@@ -135,7 +135,7 @@ HRESULT PrepareKeyPattern(PatternText pattern, std::unique_ptr<KeyPattern>& out)
         return E_OUTOFMEMORY;
 
     ComPtr<IUnknown> object;
-    if (const HRESULT created = CoCreateInstance(kClsidRegExp, nullptr, CLSCTX_ALL, IID_IUnknown, object.put_void());
+    if (const HRESULT created = CoCreateInstance(kClsidRegExp, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid());
         FAILED(created))
         return created;
     if (const HRESULT running = OleRun(object.get()); FAILED(running))

@@ -19,7 +19,7 @@ public:
             RegCloseKey(key_);
         }
     }
-    HKEY* out() noexcept { return &key_; }
+    HKEY* Out() noexcept { return &key_; }
     HKEY get() const noexcept { return key_; }
 
 private:
@@ -89,7 +89,7 @@ HRESULT ReadMachineSettingsKeys(std::u16string_view path, std::vector<MachineSet
     const HRESULT read = CallReturningHresult([&]() -> HRESULT {
         const std::u16string parentPath(path);
         RegistryKey parent;
-        LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(parentPath), 0, kRead, parent.out());
+        LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(parentPath), 0, kRead, parent.Out());
         if (status == ERROR_FILE_NOT_FOUND) {
             return S_OK;
         }
@@ -109,7 +109,7 @@ HRESULT ReadMachineSettingsKeys(std::u16string_view path, std::vector<MachineSet
             MachineSettingsKey entry;
             entry.name.assign(reinterpret_cast<const char16_t*>(name.data()), nameLength);
             RegistryKey subkey;
-            status = RegOpenKeyExW(parent.get(), Wide(entry.name), 0, kRead, subkey.out());
+            status = RegOpenKeyExW(parent.get(), Wide(entry.name), 0, kRead, subkey.Out());
             if (status == ERROR_SUCCESS) {
                 status = ReadValues(subkey.get(), entry.settings);
             }

@@ -2,9 +2,9 @@
 // connect shows in the exception set, where WSAPoll of older systems never reports it).
 #include "platform/socket.h"
 
-#include <charconv>
 #include <memory>
 
+#include "platform/socket_steps.h"
 #include "socket_winsock.h"
 
 namespace korvo {
@@ -16,8 +16,9 @@ HRESULT PendingError(SOCKET socket)
 {
     int error = 0;
     int length = sizeof error;
-    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == SOCKET_ERROR)
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == SOCKET_ERROR) {
         return LastSocketError();
+    }
     return error == 0 ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(error));
 }
 
@@ -25,21 +26,26 @@ HRESULT ConnectAddress(const addrinfo& address, Deadline deadline, Socket& conne
 {
     const SOCKET raw = WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol, nullptr, 0,
                                   WSA_FLAG_NO_HANDLE_INHERIT);
-    if (raw == INVALID_SOCKET)
+    if (raw == INVALID_SOCKET) {
         return LastSocketError();
+    }
     Socket candidate(static_cast<std::uintptr_t>(raw));
     u_long nonBlocking = 1;
-    if (ioctlsocket(raw, FIONBIO, &nonBlocking) == SOCKET_ERROR)
+    if (ioctlsocket(raw, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
         return LastSocketError();
+    }
     if (connect(raw, address.ai_addr, static_cast<int>(address.ai_addrlen)) == SOCKET_ERROR) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK)
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
             return LastSocketError();
+        }
         const HRESULT waited = win32::WaitForSocket(raw, true, MillisecondsUntil(deadline));
-        if (FAILED(waited))
+        if (FAILED(waited)) {
             return waited;
+        }
         const HRESULT finished = PendingError(raw);
-        if (FAILED(finished))
+        if (FAILED(finished)) {
             return finished;
+        }
     }
     // Commands are small and written whole; Nagle's algorithm would only delay them.
     const BOOL on = TRUE;
@@ -54,28 +60,24 @@ HRESULT ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadlin
 {
     connected.Close();
     const HRESULT started = win32::EnsureWinsock();
-    if (FAILED(started))
+    if (FAILED(started)) {
         return started;
-    char service[8] = {};
-    std::to_chars(service, service + sizeof service - 1, port);
+    }
+    const socket_steps::ServiceText service(port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    const int resolved = getaddrinfo(host.c_str(), service, &hints, &found);
-    if (resolved != 0)
+    const int resolved = getaddrinfo(host.c_str(), service.text, &hints, &found);
+    if (resolved != 0) {
         return resolved == WSA_NOT_ENOUGH_MEMORY ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(static_cast<DWORD>(resolved));
+    }
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
 
-    HRESULT result = socket_error::kHostNotFound;
-    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-        result = ConnectAddress(*address, deadline, connected);
-        if (SUCCEEDED(result) || result == socket_error::kTimedOut)
-            break;
-    }
-    return result;
+    return socket_steps::ConnectFirstAccepting(
+        found, [&](const addrinfo& address) { return ConnectAddress(address, deadline, connected); });
 }
 
 } // namespace korvo

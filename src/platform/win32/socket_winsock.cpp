@@ -6,18 +6,19 @@ namespace korvo::win32 {
 
 HRESULT EnsureWinsock() noexcept
 {
-    static const int started = [] {
+    static const int kStarted = [] {
         WSADATA data;
         return WSAStartup(MAKEWORD(2, 2), &data);
     }();
-    return started == 0 ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(started));
+    return kStarted == 0 ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(kStarted));
 }
 
 HRESULT LastSocketError() noexcept
 {
     const int error = WSAGetLastError();
-    if (error == WSA_NOT_ENOUGH_MEMORY)
+    if (error == WSA_NOT_ENOUGH_MEMORY) {
         return E_OUTOFMEMORY;
+    }
     return error == 0 ? E_FAIL : HRESULT_FROM_WIN32(static_cast<DWORD>(error));
 }
 
@@ -30,8 +31,9 @@ HRESULT WaitForSocket(SOCKET socket, bool forWriting, int milliseconds) noexcept
     fd_set failed = ready;
     timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
     const int count = select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &timeout);
-    if (count == SOCKET_ERROR)
+    if (count == SOCKET_ERROR) {
         return LastSocketError();
+    }
     return count == 0 ? socket_error::kTimedOut : S_OK;
 }
 

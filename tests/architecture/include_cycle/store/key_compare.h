@@ -1,0 +1,4 @@
+// The other half of the cycle.
+#pragma once
+
+#include "item_map.h"
