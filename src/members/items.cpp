@@ -33,7 +33,7 @@ HRESULT Add(ObjectState& object, BSTR key, const VARIANT* item) noexcept
     if (item == nullptr) {
         return ReportError(KORVO_MSG_INVALID_ARGUMENT, E_INVALIDARG);
     }
-    const bool uniqueKeys = object.uniqueKeys() != VARIANT_FALSE;
+    const bool uniqueKeys = object.UniqueKeys() != VARIANT_FALSE;
     return OnStore(object, [&](StoreBackend& store) { return store.Add(KeyArgument(key), *item, uniqueKeys); });
 }
 

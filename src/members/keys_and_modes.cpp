@@ -19,13 +19,13 @@ HRESULT GetUniqueKeys(ObjectState& object, VARIANT_BOOL* result) noexcept
     if (result == nullptr) {
         return E_POINTER;
     }
-    *result = object.uniqueKeys();
+    *result = object.UniqueKeys();
     return S_OK;
 }
 
 HRESULT PutUniqueKeys(ObjectState& object, VARIANT_BOOL value) noexcept
 {
-    if (value != VARIANT_FALSE && object.uniqueKeys() == VARIANT_FALSE) {
+    if (value != VARIANT_FALSE && object.UniqueKeys() == VARIANT_FALSE) {
         // Counts every entry of the store, whoever added it.
         const HRESULT checked = OnStore(object, [](StoreBackend& store) {
             LONG entries = 0;
@@ -39,7 +39,7 @@ HRESULT PutUniqueKeys(ObjectState& object, VARIANT_BOOL value) noexcept
             return checked;
         }
     }
-    object.setUniqueKeys(value);
+    object.SetUniqueKeys(value);
     return S_OK;
 }
 

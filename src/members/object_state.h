@@ -15,10 +15,10 @@ public:
     ObjectState(const ObjectState&) = delete;
     ObjectState& operator=(const ObjectState&) = delete;
 
-    VARIANT_BOOL uniqueKeys() const noexcept { return uniqueKeys_.load(std::memory_order_relaxed); }
-    void setUniqueKeys(VARIANT_BOOL value) noexcept { uniqueKeys_.store(value, std::memory_order_relaxed); }
+    VARIANT_BOOL UniqueKeys() const noexcept { return uniqueKeys_.load(std::memory_order_relaxed); }
+    void SetUniqueKeys(VARIANT_BOOL value) noexcept { uniqueKeys_.store(value, std::memory_order_relaxed); }
 
-    Binding& binding() noexcept { return binding_; }
+    Binding& StoreBinding() noexcept { return binding_; }
 
 private:
     Binding binding_;
@@ -28,7 +28,7 @@ private:
 // The store the member works on, attached on first use: the members' first step.
 inline HRESULT EnsureAttached(ObjectState& object, StorePtr& store) noexcept
 {
-    return object.binding().EnsureAttached(store);
+    return object.StoreBinding().EnsureAttached(store);
 }
 
 // Attaches the object and makes the member's one call on its store.

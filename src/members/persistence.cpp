@@ -48,7 +48,7 @@ HRESULT LoadRecords(FileReader& file, KeyFilter& filter, ObjectState& object, St
             }
         }
         if (used > 0) {
-            const HRESULT added = store.AddRecords(std::span(batch.data(), used), object.uniqueKeys() != VARIANT_FALSE);
+            const HRESULT added = store.AddRecords(std::span(batch.data(), used), object.UniqueKeys() != VARIANT_FALSE);
             used = 0;
             if (FAILED(added)) {
                 return added;
@@ -69,8 +69,8 @@ HRESULT RemoveAll(ObjectState& object, BSTR pattern) noexcept
         if (const HRESULT prepared = filter.Prepare(pattern); FAILED(prepared)) {
             return prepared;
         }
-        if (!filter.compiles()) {
-            return ReportUnusablePattern(filter.text(), PatternFault::DoesNotCompile);
+        if (!filter.Compiles()) {
+            return ReportUnusablePattern(filter.Text(), PatternFault::DoesNotCompile);
         }
         return OnStore(object, [&](StoreBackend& store) { return store.RemoveAll(filter); });
     });
@@ -83,8 +83,8 @@ HRESULT Save(ObjectState& object, BSTR fileName, VARIANT_BOOL saveEmpty, BSTR pa
         if (FAILED(filter.Prepare(pattern))) {
             return ReportPatternUnavailable();
         }
-        if (!filter.compiles()) {
-            return ReportUnusablePattern(filter.text(), PatternFault::DoesNotCompile);
+        if (!filter.Compiles()) {
+            return ReportUnusablePattern(filter.Text(), PatternFault::DoesNotCompile);
         }
         return OnStore(object, [&](StoreBackend& store) -> HRESULT {
             ReplacementFile file;
@@ -103,10 +103,10 @@ HRESULT Save(ObjectState& object, BSTR fileName, VARIANT_BOOL saveEmpty, BSTR pa
                 return written;
             }
             persist::WriteEndMarker(records);
-            if (FAILED(records.status())) {
-                return records.status();
+            if (FAILED(records.Status())) {
+                return records.Status();
             }
-            file.Write(records.bytes());
+            file.Write(records.Bytes());
             return file.Commit();
         });
     });

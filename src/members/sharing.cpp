@@ -18,12 +18,12 @@ unsigned int Low32(HANDLE pseudoHandle) noexcept
 
 HRESULT Connect(ObjectState& object, BSTR dictionaryName, BSTR /*serverName*/) noexcept
 {
-    return object.binding().Attach(dictionaryName);
+    return object.StoreBinding().Attach(dictionaryName);
 }
 
 HRESULT DisConnect(ObjectState& object) noexcept
 {
-    return object.binding().Attach(nullptr);
+    return object.StoreBinding().Attach(nullptr);
 }
 
 HRESULT Lock(ObjectState& object, LONG timeOut, LONG* result) noexcept
@@ -35,7 +35,7 @@ HRESULT Lock(ObjectState& object, LONG timeOut, LONG* result) noexcept
     if (const HRESULT attached = EnsureAttached(object, store); FAILED(attached)) {
         return attached;
     }
-    const auto lock = object.binding().Lock(true);
+    const auto lock = object.StoreBinding().Lock(true);
     if (!lock) {
         // What a wait on the missing handle reports; the next Lock tries to make it again.
         return HresultFromWin32Code(ERROR_INVALID_HANDLE);
@@ -53,7 +53,7 @@ HRESULT UnLock(ObjectState& object) noexcept
     if (const HRESULT attached = EnsureAttached(object, store); FAILED(attached)) {
         return attached;
     }
-    const auto lock = object.binding().Lock(false);
+    const auto lock = object.StoreBinding().Lock(false);
     if (!lock) {
         return E_PENDING;
     }
@@ -65,7 +65,7 @@ HRESULT RefCounter(ObjectState& object, LONG* result) noexcept
     if (result == nullptr) {
         return E_POINTER;
     }
-    *result = object.binding().BoundObjects();
+    *result = object.StoreBinding().BoundObjects();
     return S_OK;
 }
 

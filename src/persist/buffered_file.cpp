@@ -27,8 +27,9 @@ HRESULT OpenFile(BSTR fileName, UniqueHandle& file) noexcept
 {
     HANDLE handle = CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                 nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
         return FailureFromLastError(E_FAIL);
+    }
     file.reset(handle);
     return S_OK;
 }
@@ -38,8 +39,9 @@ HRESULT OpenFile(BSTR fileName, UniqueHandle& file) noexcept
 HRESULT FileReader::Open(BSTR fileName) noexcept
 {
     buffer_ = MakeBuffer();
-    if (!buffer_)
+    if (!buffer_) {
         return E_OUTOFMEMORY;
+    }
     return OpenFile(fileName, file_);
 }
 
@@ -67,8 +69,9 @@ HRESULT FileReader::Fill() noexcept
         return hresult::kEndOfFile;
     }
     DWORD received = 0;
-    if (!ReadFile(file_.get(), buffer_.get(), static_cast<DWORD>(kBufferBytes), &received, nullptr))
+    if (!ReadFile(file_.get(), buffer_.get(), static_cast<DWORD>(kBufferBytes), &received, nullptr)) {
         return FailureFromLastError(hresult::kReadFault);
+    }
     begin_ = 0;
     end_ = received;
     return received == 0 ? hresult::kEndOfFile : S_OK;
@@ -79,8 +82,9 @@ HRESULT FileReader::ReadAcrossFills(void* bytes, std::size_t count) noexcept
     auto* target = static_cast<std::byte*>(bytes);
     while (count > 0) {
         if (begin_ == end_) {
-            if (const HRESULT filled = Fill(); FAILED(filled))
+            if (const HRESULT filled = Fill(); FAILED(filled)) {
                 return filled;
+            }
         }
         const std::size_t piece = std::min(count, end_ - begin_);
         std::memcpy(target, buffer_.get() + begin_, piece);
@@ -110,8 +114,9 @@ HRESULT FileReader::ReadText(std::uint32_t units, std::basic_string<OLECHAR>& te
             const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kTextChunkUnits));
             const std::size_t filled = text.size();
             text.resize(filled + piece);
-            if (const HRESULT read = Read(text.data() + filled, piece * sizeof(OLECHAR)); FAILED(read))
+            if (const HRESULT read = Read(text.data() + filled, piece * sizeof(OLECHAR)); FAILED(read)) {
                 return read;
+            }
             remaining -= piece;
         }
         return S_OK;

@@ -19,14 +19,14 @@ public:
     // failure is the caller's to report (kPatternUnavailable). Nothing stays held on failure.
     HRESULT Prepare(BSTR pattern) noexcept;
 
-    bool active() const noexcept { return static_cast<bool>(pattern_); }
+    bool Active() const noexcept { return static_cast<bool>(pattern_); }
 
     // False for a prepared pattern the engine cannot compile: every test of it fails. Told
     // apart by a test of the empty key, which no usable pattern can fail.
-    bool compiles() const noexcept { return compiles_; }
+    bool Compiles() const noexcept { return compiles_; }
 
     // The pattern as given, up to its first NUL, for the error record that names it.
-    KeyView text() const noexcept { return text_; }
+    KeyView Text() const noexcept { return text_; }
 
     // Without a pattern every key matches.
     KeyTestResult Test(KeyView key) noexcept;

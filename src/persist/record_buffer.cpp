@@ -35,7 +35,7 @@ bool RecordBuffer::Grow(std::size_t needed) noexcept
 
 void RecordBuffer::Spill() noexcept
 {
-    sink_->Write(bytes());
+    sink_->Write(Bytes());
     used_ = 0;
 }
 

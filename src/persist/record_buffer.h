@@ -70,9 +70,9 @@ public:
         bool before_;
     };
 
-    HRESULT status() const noexcept { return status_; }
+    HRESULT Status() const noexcept { return status_; }
     // What is gathered and not yet handed to the sink.
-    std::span<const std::byte> bytes() const noexcept { return {storage_.get(), used_}; }
+    std::span<const std::byte> Bytes() const noexcept { return {storage_.get(), used_}; }
 
 private:
     void WriteGrowing(const void* bytes, std::size_t count) noexcept;

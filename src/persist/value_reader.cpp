@@ -44,14 +44,17 @@ namespace {
 HRESULT ReadString(FileReader& file, VARIANT& value) noexcept
 {
     std::uint32_t length = 0;
-    if (const HRESULT read = file.ReadValue(length); FAILED(read))
+    if (const HRESULT read = file.ReadValue(length); FAILED(read)) {
         return read;
+    }
     std::basic_string<OLECHAR> text;
-    if (const HRESULT read = file.ReadText(length, text); FAILED(read))
+    if (const HRESULT read = file.ReadText(length, text); FAILED(read)) {
         return read;
+    }
     UniqueBstr string = UniqueBstr::CopyOf(text.c_str(), length);
-    if (!string)
+    if (!string) {
         return hresult::kTextNotAllocated;
+    }
     V_BSTR(&value) = string.release();
     V_VT(&value) = VT_BSTR;
     return S_OK;
@@ -60,13 +63,16 @@ HRESULT ReadString(FileReader& file, VARIANT& value) noexcept
 HRESULT ReadFixedPayload(FileReader& file, std::uint16_t tag, int bytes, VARIANT& value) noexcept
 {
     std::uint64_t payload = 0;
-    if (const HRESULT read = file.Read(&payload, static_cast<std::size_t>(bytes)); FAILED(read))
+    if (const HRESULT read = file.Read(&payload, static_cast<std::size_t>(bytes)); FAILED(read)) {
         return read;
-    if (tag == VT_I1 || tag == VT_UI1)
+    }
+    if (tag == VT_I1 || tag == VT_UI1) {
         payload &= 0xFF; // only the first of the four bytes carries the value
+    }
     V_UI8(&value) = payload;
-    if (tag == VT_UNKNOWN)
+    if (tag == VT_UNKNOWN) {
         V_UNKNOWN(&value) = nullptr;
+    }
     V_VT(&value) = tag;
     return S_OK;
 }
@@ -75,11 +81,13 @@ HRESULT ReadFixedPayload(FileReader& file, std::uint16_t tag, int bytes, VARIANT
 
 HRESULT ReadItemValue(FileReader& file, std::uint16_t tag, VARIANT& value) noexcept
 {
-    if (tag == VT_BSTR)
+    if (tag == VT_BSTR) {
         return ReadString(file, value);
+    }
     const int bytes = PayloadBytes(tag);
-    if (bytes < 0)
+    if (bytes < 0) {
         return hresult::kInvalidData;
+    }
     return ReadFixedPayload(file, tag, bytes, value);
 }
 

@@ -78,8 +78,9 @@ bool WriteTaggedValue(RecordBuffer& file, const VARIANT& item) noexcept
 
 ValueWritten WriteUnconvertible(RecordBuffer& file, bool saveEmpty) noexcept
 {
-    if (!saveEmpty)
+    if (!saveEmpty) {
         return ValueWritten::Skipped;
+    }
     WriteTag(file, VT_EMPTY);
     return ValueWritten::Record;
 }
@@ -88,8 +89,9 @@ ValueWritten WriteConverted(RecordBuffer& file, const VARIANT& item, bool saveEm
 {
     UniqueVariant text;
     // The platform's signature takes the source as mutable; the conversion only reads it.
-    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&item), 0, VT_BSTR)) || V_VT(text.get()) != VT_BSTR)
+    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&item), 0, VT_BSTR)) || V_VT(text.get()) != VT_BSTR) {
         return WriteUnconvertible(file, saveEmpty);
+    }
     WriteTag(file, VT_BSTR);
     WriteText(file, V_BSTR(text.get()));
     return ValueWritten::Record;
@@ -97,12 +99,14 @@ ValueWritten WriteConverted(RecordBuffer& file, const VARIANT& item, bool saveEm
 
 ValueWritten WriteValue(RecordBuffer& file, const VARIANT& item, bool saveEmpty, int depth) noexcept
 {
-    if (WriteTaggedValue(file, item))
+    if (WriteTaggedValue(file, item)) {
         return ValueWritten::Record;
+    }
     if (V_VT(&item) == (VT_BYREF | VT_VARIANT)) {
         const VARIANT* target = V_VARIANTREF(&item);
-        if (target && depth < kMaxReferenceDepth)
+        if (target && depth < kMaxReferenceDepth) {
             return WriteValue(file, *target, saveEmpty, depth + 1);
+        }
         return WriteUnconvertible(file, saveEmpty);
     }
     return WriteConverted(file, item, saveEmpty);

@@ -20,8 +20,9 @@ inline Deadline DeadlineAfter(std::chrono::milliseconds timeout) noexcept
 inline int MillisecondsUntil(Deadline deadline) noexcept
 {
     const auto left = deadline - std::chrono::steady_clock::now();
-    if (left <= Deadline::duration::zero())
+    if (left <= Deadline::duration::zero()) {
         return 0;
+    }
     const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left).count();
     return static_cast<int>(std::min<decltype(milliseconds)>(milliseconds, INT_MAX));
 }

@@ -42,9 +42,9 @@ const char* SourcePath(const char* file) noexcept
 
 bool ReadFailureTraceSwitch() noexcept
 {
-    static const bool on = SwitchedOn();
-    failureTraceState.store(on ? FailureTraceState::On : FailureTraceState::Off, std::memory_order_relaxed);
-    return on;
+    static const bool kOn = SwitchedOn();
+    failureTraceState.store(kOn ? FailureTraceState::On : FailureTraceState::Off, std::memory_order_relaxed);
+    return kOn;
 }
 
 void WriteFailureTrace(HRESULT result, const char* file, int line, const char* expression) noexcept

@@ -44,7 +44,7 @@ public:
             SysFreeString(old);
         }
     }
-    UINT length() const noexcept { return SysStringLen(value_); }
+    UINT Length() const noexcept { return SysStringLen(value_); }
     explicit operator bool() const noexcept { return value_ != nullptr; }
 
 private:

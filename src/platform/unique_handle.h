@@ -18,8 +18,9 @@ public:
     UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept
     {
-        if (this != &other)
+        if (this != &other) {
             reset(other.release());
+        }
         return *this;
     }
     UniqueHandle(const UniqueHandle&) = delete;
@@ -34,8 +35,9 @@ public:
     void reset(HANDLE handle = nullptr)
     {
         HANDLE old = std::exchange(handle_, handle);
-        if (IsValid(old))
+        if (IsValid(old)) {
             CloseHandle(old);
+        }
     }
 
 private:

@@ -37,8 +37,9 @@ public:
     void reset(SAFEARRAY* owned = nullptr) noexcept
     {
         SAFEARRAY* old = std::exchange(value_, owned);
-        if (old && old != owned)
+        if (old && old != owned) {
             SafeArrayDestroy(old);
+        }
     }
     explicit operator bool() const noexcept { return value_ != nullptr; }
 
@@ -57,11 +58,12 @@ public:
     SafeArrayDataAccess& operator=(const SafeArrayDataAccess&) = delete;
     ~SafeArrayDataAccess()
     {
-        if (SUCCEEDED(result_))
+        if (SUCCEEDED(result_)) {
             SafeArrayUnaccessData(array_);
+        }
     }
 
-    HRESULT result() const noexcept { return result_; }
+    HRESULT Result() const noexcept { return result_; }
     template <typename T>
     T* data() const noexcept
     {

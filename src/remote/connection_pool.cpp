@@ -24,8 +24,9 @@ PooledConnection& PooledConnection::operator=(PooledConnection&& other) noexcept
 
 void PooledConnection::Release() noexcept
 {
-    if (connection_)
+    if (connection_) {
         pool_->Return(std::move(connection_));
+    }
     pool_ = nullptr;
 }
 
@@ -34,8 +35,9 @@ namespace {
 // A pool of no connections would only ever time out.
 PoolSettings WithOneConnectionAtLeast(PoolSettings settings)
 {
-    if (settings.maxConnections == 0)
+    if (settings.maxConnections == 0) {
         settings.maxConnections = 1;
+    }
     return settings;
 }
 
@@ -53,8 +55,9 @@ Status ConnectionPool::Execute(const Request& request, std::vector<Reply>& repli
     replies.clear();
     PooledConnection lease;
     Status status = Acquire(lease);
-    if (!status.ok())
+    if (!status.Ok()) {
         return status;
+    }
     return lease->Execute(request, replies);
 }
 
@@ -62,7 +65,7 @@ Status ConnectionPool::Acquire(PooledConnection& lease) noexcept
 {
     lease.Release();
     const auto body = [&]() -> Status {
-        const Deadline deadline = DeadlineAfter(server_.operation_timeout);
+        const Deadline deadline = DeadlineAfter(server_.operationTimeout);
         std::unique_lock lock(mutex_);
         // Room for every connection that can exist, so that Return never allocates.
         idle_.reserve(settings_.maxConnections);
@@ -71,12 +74,14 @@ Status ConnectionPool::Acquire(PooledConnection& lease) noexcept
                 lease = PooledConnection(this, std::move(idle));
                 return {};
             }
-            if (open_ < settings_.maxConnections)
+            if (open_ < settings_.maxConnections) {
                 return Connect(lock, lease);
+            }
             if (returned_.wait_until(lock, deadline) == std::cv_status::timeout && idle_.empty() &&
-                open_ >= settings_.maxConnections)
+                open_ >= settings_.maxConnections) {
                 return {KORVO_TRACED(socket_error::kTimedOut),
                         "no free connection to the server within the operation time-out"};
+            }
         }
     };
     return CallTranslatingExceptions(body, [](HRESULT escaped) noexcept { return Status{escaped, {}}; });
@@ -87,8 +92,9 @@ std::unique_ptr<Connection> ConnectionPool::TakeIdle()
     while (!idle_.empty()) {
         std::unique_ptr<Connection> connection = std::move(idle_.back());
         idle_.pop_back();
-        if (connection->IsUsable())
+        if (connection->IsUsable()) {
             return connection;
+        }
         --open_; // closed by the server while idle (a restart, an idle time-out)
     }
     return nullptr;
@@ -99,25 +105,28 @@ Status ConnectionPool::Connect(std::unique_lock<std::mutex>& lock, PooledConnect
 {
     const Deadline now = std::chrono::steady_clock::now();
     const bool probe = backoff_.Failing();
-    if (probe && (probing_ || now < backoff_.NextAttempt()))
+    if (probe && (probing_ || now < backoff_.NextAttempt())) {
         return HeldBack(now);
+    }
     auto connection = std::make_unique<Connection>();
     ++open_;
     probing_ = probe;
     lock.unlock();
     Status status = connection->Open(server_);
     lock.lock();
-    if (probe)
+    if (probe) {
         probing_ = false;
-    if (status.ok()) {
+    }
+    if (status.Ok()) {
         backoff_.RecordSuccess();
         lease = PooledConnection(this, std::move(connection));
         return status;
     }
     --open_;
     // Attempts that were already under way when the first failure came count as that one.
-    if (probe || !backoff_.Failing())
+    if (probe || !backoff_.Failing()) {
         backoff_.RecordFailure(std::chrono::steady_clock::now());
+    }
     lastFailure_ = status;
     returned_.notify_one();
     return status;
@@ -135,10 +144,11 @@ void ConnectionPool::Return(std::unique_ptr<Connection> connection) noexcept
 {
     {
         std::lock_guard lock(mutex_);
-        if (connection->IsBroken())
+        if (connection->IsBroken()) {
             --open_;
-        else
+        } else {
             idle_.push_back(std::move(connection));
+        }
     }
     returned_.notify_one();
 }

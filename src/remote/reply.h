@@ -8,10 +8,10 @@
 namespace korvo::remote {
 
 enum class ReplyType {
-    kSimpleString, // a status such as "OK"
+    SimpleString, // a status such as "OK"
     Error, // the server refused the command; text is its message ("ERR ...", "WRONGTYPE ...")
     Integer,
-    kBulkString, // bytes, binary-safe
+    BulkString, // bytes, binary-safe
     Nil, // a null bulk string ($-1) or a null array (*-1): no value
     Array,
 };

@@ -18,8 +18,9 @@ constexpr std::size_t kArrayReserve = 16;
 // Digits with an optional leading minus, nothing else (no plus, no blanks), within 64 bits.
 bool ParseDecimal(std::string_view text, std::int64_t& value)
 {
-    if (text.empty())
+    if (text.empty()) {
         return false;
+    }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc{} && end == text.data() + text.size();
 }
@@ -28,8 +29,9 @@ bool ParseDecimal(std::string_view text, std::int64_t& value)
 
 ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
 {
-    if (stage_ == Stage::Failed)
+    if (stage_ == Stage::Failed) {
         return failure_;
+    }
     const auto body = [&]() -> ParseStatus {
         while (!input.empty()) {
             Step step = Step::Continue;
@@ -46,10 +48,12 @@ ParseStatus ReplyParser::Feed(std::string_view& input) noexcept
             case Stage::Failed:
                 return failure_;
             }
-            if (step == Step::Complete)
+            if (step == Step::Complete) {
                 return ParseStatus::Complete;
-            if (step == Step::Failed)
+            }
+            if (step == Step::Failed) {
                 return failure_;
+            }
         }
         return ParseStatus::NeedMore;
     };
@@ -85,19 +89,24 @@ ReplyParser::Step ReplyParser::ConsumeLine(std::string_view& input)
     const std::size_t take = newline == std::string_view::npos ? input.size() : newline + 1;
     // The limit is on the line's text; its CRLF comes on top.
     const std::size_t most = limits_.maxLineLength > SIZE_MAX - 2 ? SIZE_MAX : limits_.maxLineLength + 2;
-    if (take > most - line_.size())
+    if (take > most - line_.size()) {
         return Fail("line longer than the limit");
-    if (!Spend(take))
+    }
+    if (!Spend(take)) {
         return Fail("reply larger than the limit");
+    }
     line_.append(input.data(), take);
     input.remove_prefix(take);
-    if (newline == std::string_view::npos)
+    if (newline == std::string_view::npos) {
         return Step::Continue;
-    if (line_.size() < 2 || line_[line_.size() - 2] != '\r')
+    }
+    if (line_.size() < 2 || line_[line_.size() - 2] != '\r') {
         return Fail("line not ended by CRLF");
+    }
     const std::string_view text(line_.data(), line_.size() - 2);
-    if (text.find('\r') != std::string_view::npos)
+    if (text.find('\r') != std::string_view::npos) {
         return Fail("CR inside a line");
+    }
     const Step step = StartValue(text);
     line_.clear();
     return step;
@@ -105,13 +114,14 @@ ReplyParser::Step ReplyParser::ConsumeLine(std::string_view& input)
 
 ReplyParser::Step ReplyParser::StartValue(std::string_view line)
 {
-    if (line.empty())
+    if (line.empty()) {
         return Fail("empty line where a reply was expected");
+    }
     const std::string_view rest = line.substr(1);
     Reply value;
     switch (line.front()) {
     case '+':
-        value.type = ReplyType::kSimpleString;
+        value.type = ReplyType::SimpleString;
         value.text.assign(rest);
         return FinishValue(std::move(value));
     case '-':
@@ -119,8 +129,9 @@ ReplyParser::Step ReplyParser::StartValue(std::string_view line)
         value.text.assign(rest);
         return FinishValue(std::move(value));
     case ':':
-        if (!ParseDecimal(rest, value.integer))
+        if (!ParseDecimal(rest, value.integer)) {
             return Fail("integer reply is not a number");
+        }
         value.type = ReplyType::Integer;
         return FinishValue(std::move(value));
     case '$':
@@ -135,17 +146,22 @@ ReplyParser::Step ReplyParser::StartValue(std::string_view line)
 ReplyParser::Step ReplyParser::StartBulk(std::string_view length)
 {
     std::int64_t declared = 0;
-    if (!ParseDecimal(length, declared))
+    if (!ParseDecimal(length, declared)) {
         return Fail("bulk string length is not a number");
-    if (declared == -1)
+    }
+    if (declared == -1) {
         return FinishValue(Reply{});
-    if (declared < 0)
+    }
+    if (declared < 0) {
         return Fail("negative bulk string length");
+    }
     const auto size = static_cast<std::uint64_t>(declared);
-    if (size > limits_.maxBulkLength)
+    if (size > limits_.maxBulkLength) {
         return Fail("bulk string longer than the limit");
-    if (size + 2 > limits_.maxReplyBytes - replyBytes_)
+    }
+    if (size + 2 > limits_.maxReplyBytes - replyBytes_) {
         return Fail("reply larger than the limit");
+    }
     bulkLeft_ = static_cast<std::size_t>(size);
     bulk_.clear();
     bulk_.reserve(std::min(bulkLeft_, kBulkReserve));
@@ -156,23 +172,30 @@ ReplyParser::Step ReplyParser::StartBulk(std::string_view length)
 ReplyParser::Step ReplyParser::StartArray(std::string_view length)
 {
     std::int64_t declared = 0;
-    if (!ParseDecimal(length, declared))
+    if (!ParseDecimal(length, declared)) {
         return Fail("array length is not a number");
-    if (declared == -1)
+    }
+    if (declared == -1) {
         return FinishValue(Reply{});
-    if (declared < 0)
+    }
+    if (declared < 0) {
         return Fail("negative array length");
-    if (openArrays_.size() >= limits_.maxDepth)
+    }
+    if (openArrays_.size() >= limits_.maxDepth) {
         return Fail("arrays nested deeper than the limit");
+    }
     const auto count = static_cast<std::uint64_t>(declared);
-    if (count > limits_.maxArrayLength)
+    if (count > limits_.maxArrayLength) {
         return Fail("array longer than the limit");
-    if (count > limits_.maxElements - elements_)
+    }
+    if (count > limits_.maxElements - elements_) {
         return Fail("reply has more elements than the limit");
+    }
     Reply array;
     array.type = ReplyType::Array;
-    if (count == 0)
+    if (count == 0) {
         return FinishValue(std::move(array));
+    }
     elements_ += static_cast<std::size_t>(count);
     array.elements.reserve(std::min<std::size_t>(static_cast<std::size_t>(count), kArrayReserve));
     openArrays_.push_back(Frame{std::move(array), static_cast<std::size_t>(count)});
@@ -182,13 +205,15 @@ ReplyParser::Step ReplyParser::StartArray(std::string_view length)
 ReplyParser::Step ReplyParser::ConsumeBulkBody(std::string_view& input)
 {
     const std::size_t take = std::min(bulkLeft_, input.size());
-    if (!Spend(take))
+    if (!Spend(take)) {
         return Fail("reply larger than the limit");
+    }
     bulk_.append(input.data(), take);
     input.remove_prefix(take);
     bulkLeft_ -= take;
-    if (bulkLeft_ == 0)
+    if (bulkLeft_ == 0) {
         stage_ = Stage::BulkEnd;
+    }
     return Step::Continue;
 }
 
@@ -196,18 +221,21 @@ ReplyParser::Step ReplyParser::ConsumeBulkEnd(std::string_view& input)
 {
     static constexpr char kEnd[] = "\r\n";
     while (bulkEndSeen_ < 2 && !input.empty()) {
-        if (input.front() != kEnd[bulkEndSeen_])
+        if (input.front() != kEnd[bulkEndSeen_]) {
             return Fail("bulk string not ended by CRLF");
-        if (!Spend(1))
+        }
+        if (!Spend(1)) {
             return Fail("reply larger than the limit");
+        }
         input.remove_prefix(1);
         ++bulkEndSeen_;
     }
-    if (bulkEndSeen_ < 2)
+    if (bulkEndSeen_ < 2) {
         return Step::Continue;
+    }
     bulkEndSeen_ = 0;
     Reply value;
-    value.type = ReplyType::kBulkString;
+    value.type = ReplyType::BulkString;
     value.text = std::exchange(bulk_, std::string{});
     return FinishValue(std::move(value));
 }
@@ -218,8 +246,9 @@ ReplyParser::Step ReplyParser::FinishValue(Reply value)
     while (!openArrays_.empty()) {
         Frame& innermost = openArrays_.back();
         innermost.array.elements.push_back(std::move(value));
-        if (innermost.array.elements.size() < innermost.expected)
+        if (innermost.array.elements.size() < innermost.expected) {
             return Step::Continue;
+        }
         value = std::move(innermost.array);
         openArrays_.pop_back();
     }
@@ -231,8 +260,9 @@ ReplyParser::Step ReplyParser::FinishValue(Reply value)
 
 bool ReplyParser::Spend(std::size_t bytes) noexcept
 {
-    if (bytes > limits_.maxReplyBytes - replyBytes_)
+    if (bytes > limits_.maxReplyBytes - replyBytes_) {
         return false;
+    }
     replyBytes_ += bytes;
     return true;
 }

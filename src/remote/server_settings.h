@@ -16,14 +16,14 @@ struct ServerSettings {
     std::string user; // with a password: AUTH user password (an ACL user)
     std::string password; // alone: AUTH password (the default user); neither: no AUTH
     std::uint32_t database = 0; // SELECTed on connect unless 0
-    std::chrono::milliseconds connect_timeout{2000};
+    std::chrono::milliseconds connectTimeout{2000};
     // One bound for a whole request: sending it and reading every reply.
-    std::chrono::milliseconds operation_timeout{2000};
+    std::chrono::milliseconds operationTimeout{2000};
     ReplyLimits limits;
     // Loaded with FUNCTION LOAD in the handshake of every new connection unless empty. A
     // refusal (most often: a library of that name is already there) does not fail the
     // connection; a call that then finds its function missing reports what the server says.
-    std::string function_library;
+    std::string functionLibrary;
 };
 
 struct PoolSettings {

@@ -19,7 +19,7 @@ struct Status {
     HRESULT code = S_OK;
     std::string text;
 
-    bool ok() const noexcept { return SUCCEEDED(code); }
+    bool Ok() const noexcept { return SUCCEEDED(code); }
 };
 
 } // namespace korvo::remote

@@ -58,13 +58,13 @@ std::string ApplyValue(RemotePrefix& entry, std::string_view name, std::string_v
                       [&](std::uint64_t parsed) { entry.server.database = static_cast<std::uint32_t>(parsed); });
     }
     if (name == "ConnectTimeoutMs") {
-        return milliseconds(entry.server.connect_timeout);
+        return milliseconds(entry.server.connectTimeout);
     }
     if (name == "OperationTimeoutMs") {
-        return milliseconds(entry.server.operation_timeout);
+        return milliseconds(entry.server.operationTimeout);
     }
     if (name == "LockLeaseMs") {
-        return milliseconds(entry.lock_lease);
+        return milliseconds(entry.lockLease);
     }
     return "unknown setting " + std::string(name);
 }

@@ -34,7 +34,7 @@ namespace korvo::remote {
 struct RemotePrefix {
     std::u16string prefix;
     ServerSettings server;
-    std::chrono::milliseconds lock_lease{30000};
+    std::chrono::milliseconds lockLease{30000};
 };
 
 struct ConfigurationError {

@@ -53,7 +53,7 @@ std::vector<MemberName> ReadMemberNames(ITypeInfo& typeInfo)
         typeInfo.ReleaseFuncDesc(function);
         UniqueBstr name;
         if (SUCCEEDED(typeInfo.GetDocumentation(id, name.put(), nullptr, nullptr, nullptr)) && name) {
-            names.push_back({std::wstring(name.get(), name.length()), id});
+            names.push_back({std::wstring(name.get(), name.Length()), id});
         }
     }
     return names;

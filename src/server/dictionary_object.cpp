@@ -68,79 +68,79 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::Invoke(DISPID id, REFIID iid, LCID l
                                          exception, argumentError));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get__NewEnum(IUnknown** pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get__NewEnum(IUnknown** out) noexcept
 {
-    return KORVO_TRACED(members::NewEnum(state_, pVal));
+    return KORVO_TRACED(members::NewEnum(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::putref_Item(BSTR Key, VARIANT* newVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::putref_Item(BSTR key, VARIANT* newVal) noexcept
 {
-    return KORVO_TRACED(members::PutItem(state_, Key, newVal));
+    return KORVO_TRACED(members::PutItem(state_, key, newVal));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::put_Item(BSTR Key, VARIANT* newVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::put_Item(BSTR key, VARIANT* newVal) noexcept
 {
-    return KORVO_TRACED(members::PutItem(state_, Key, newVal));
+    return KORVO_TRACED(members::PutItem(state_, key, newVal));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_Item(BSTR Key, VARIANT* newVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_Item(BSTR key, VARIANT* newVal) noexcept
 {
-    return KORVO_TRACED(members::GetItem(state_, Key, newVal));
+    return KORVO_TRACED(members::GetItem(state_, key, newVal));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Add(BSTR Key, VARIANT* Item) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Add(BSTR key, VARIANT* item) noexcept
 {
-    return KORVO_TRACED(members::Add(state_, Key, Item));
+    return KORVO_TRACED(members::Add(state_, key, item));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Remove(BSTR Key, LONG ItemPos) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Remove(BSTR key, LONG itemPos) noexcept
 {
-    return KORVO_TRACED(members::Remove(state_, Key, ItemPos));
+    return KORVO_TRACED(members::Remove(state_, key, itemPos));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::RemoveAll(BSTR Pattern) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::RemoveAll(BSTR pattern) noexcept
 {
-    return KORVO_TRACED(members::RemoveAll(state_, Pattern));
+    return KORVO_TRACED(members::RemoveAll(state_, pattern));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Exists(BSTR Key, VARIANT_BOOL* Out) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Exists(BSTR key, VARIANT_BOOL* out) noexcept
 {
-    return KORVO_TRACED(members::Exists(state_, Key, Out));
+    return KORVO_TRACED(members::Exists(state_, key, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_ItemsCount(LONG* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_ItemsCount(LONG* out) noexcept
 {
-    return KORVO_TRACED(members::ItemsCount(state_, pVal));
+    return KORVO_TRACED(members::ItemsCount(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_KeysCount(LONG* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_KeysCount(LONG* out) noexcept
 {
-    return KORVO_TRACED(members::KeysCount(state_, pVal));
+    return KORVO_TRACED(members::KeysCount(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_Count(BSTR Key, LONG* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_Count(BSTR key, LONG* out) noexcept
 {
-    return KORVO_TRACED(members::Count(state_, Key, pVal));
+    return KORVO_TRACED(members::Count(state_, key, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_Items(VARIANT* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_Items(VARIANT* out) noexcept
 {
-    return KORVO_TRACED(members::Items(state_, pVal));
+    return KORVO_TRACED(members::Items(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_Keys(VARIANT* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_Keys(VARIANT* out) noexcept
 {
-    return KORVO_TRACED(members::Keys(state_, pVal));
+    return KORVO_TRACED(members::Keys(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Connect(BSTR DictionaryName, BSTR ServerName) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Connect(BSTR dictionaryName, BSTR serverName) noexcept
 {
-    return KORVO_TRACED(members::Connect(state_, DictionaryName, ServerName));
+    return KORVO_TRACED(members::Connect(state_, dictionaryName, serverName));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Lock(LONG TimeOut, LONG* Result) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Lock(LONG timeOut, LONG* result) noexcept
 {
-    return KORVO_TRACED(members::Lock(state_, TimeOut, Result));
+    return KORVO_TRACED(members::Lock(state_, timeOut, result));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::UnLock() noexcept
@@ -148,19 +148,19 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::UnLock() noexcept
     return KORVO_TRACED(members::UnLock(state_));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_UniqueKeys(VARIANT_BOOL* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_UniqueKeys(VARIANT_BOOL* out) noexcept
 {
-    return KORVO_TRACED(members::GetUniqueKeys(state_, pVal));
+    return KORVO_TRACED(members::GetUniqueKeys(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::put_UniqueKeys(VARIANT_BOOL pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::put_UniqueKeys(VARIANT_BOOL out) noexcept
 {
-    return KORVO_TRACED(members::PutUniqueKeys(state_, pVal));
+    return KORVO_TRACED(members::PutUniqueKeys(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::put_Key(BSTR Key, BSTR newVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::put_Key(BSTR key, BSTR newVal) noexcept
 {
-    return KORVO_TRACED(members::PutKey(state_, Key, newVal));
+    return KORVO_TRACED(members::PutKey(state_, key, newVal));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::put_CompareMode(CompareMethod pcomp) noexcept
@@ -175,14 +175,14 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::get_CompareMode(CompareMethod* pcomp
     return KORVO_TRACED(members::GetCompareMode(reinterpret_cast<LONG*>(pcomp)));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Save(BSTR FileName, VARIANT_BOOL SaveEmpty, BSTR Pattern) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Save(BSTR fileName, VARIANT_BOOL saveEmpty, BSTR pattern) noexcept
 {
-    return KORVO_TRACED(members::Save(state_, FileName, SaveEmpty, Pattern));
+    return KORVO_TRACED(members::Save(state_, fileName, saveEmpty, pattern));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::Load(BSTR FileName, BSTR Pattern) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::Load(BSTR fileName, BSTR pattern) noexcept
 {
-    return KORVO_TRACED(members::Load(state_, FileName, Pattern));
+    return KORVO_TRACED(members::Load(state_, fileName, pattern));
 }
 
 HRESULT STDMETHODCALLTYPE DictionaryObject::DisConnect() noexcept
@@ -190,14 +190,14 @@ HRESULT STDMETHODCALLTYPE DictionaryObject::DisConnect() noexcept
     return KORVO_TRACED(members::DisConnect(state_));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_RefCounter(LONG* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_RefCounter(LONG* out) noexcept
 {
-    return KORVO_TRACED(members::RefCounter(state_, pVal));
+    return KORVO_TRACED(members::RefCounter(state_, out));
 }
 
-HRESULT STDMETHODCALLTYPE DictionaryObject::get_DebugInfo(BSTR* pVal) noexcept
+HRESULT STDMETHODCALLTYPE DictionaryObject::get_DebugInfo(BSTR* out) noexcept
 {
-    return KORVO_TRACED(members::DebugInfo(state_, pVal));
+    return KORVO_TRACED(members::DebugInfo(state_, out));
 }
 
 } // namespace korvo::server

@@ -17,7 +17,7 @@ HRESULT CopyVariant(VARIANT& destination, const VARIANT& source) noexcept
 } // namespace
 
 ItemEnumerator::ItemEnumerator(std::unique_ptr<VariantBlock> block) noexcept
-    : ownedBlock_(std::move(block)), elements_(ownedBlock_->elements())
+    : ownedBlock_(std::move(block)), elements_(ownedBlock_->Elements())
 {}
 
 ItemEnumerator::ItemEnumerator(const ItemEnumerator& source, ComPtr<ItemEnumerator> owner) noexcept
@@ -29,40 +29,40 @@ HRESULT ItemEnumerator::CreateOwner(std::unique_ptr<VariantBlock> snapshot, ComP
     return MakeComObject(result, std::move(snapshot));
 }
 
-HRESULT ItemEnumerator::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept
+HRESULT ItemEnumerator::Next(ULONG asked, VARIANT* values, ULONG* fetched) noexcept
 {
-    if (rgVar == nullptr || (celt != 1 && pCeltFetched == nullptr)) {
+    if (values == nullptr || (asked != 1 && fetched == nullptr)) {
         return KORVO_TRACED(E_POINTER);
     }
     const std::size_t remaining = Remaining();
-    const std::size_t count = std::min<std::size_t>(celt, remaining);
-    if (pCeltFetched != nullptr) {
-        *pCeltFetched = static_cast<ULONG>(count);
+    const std::size_t count = std::min<std::size_t>(asked, remaining);
+    if (fetched != nullptr) {
+        *fetched = static_cast<ULONG>(count);
     }
     for (std::size_t index = 0; index < count; ++index) {
-        if (const HRESULT copied = KORVO_TRACED(CopyVariant(rgVar[index], elements_[position_])); FAILED(copied)) {
+        if (const HRESULT copied = KORVO_TRACED(CopyVariant(values[index], elements_[position_])); FAILED(copied)) {
             // Nothing of this call stays with the caller; the position stays past what was copied.
             for (std::size_t undone = 0; undone < index; ++undone) {
-                VariantClear(&rgVar[undone]);
+                VariantClear(&values[undone]);
             }
-            if (pCeltFetched != nullptr) {
-                *pCeltFetched = 0;
+            if (fetched != nullptr) {
+                *fetched = 0;
             }
             return copied;
         }
         ++position_;
     }
-    return celt > remaining ? S_FALSE : S_OK;
+    return asked > remaining ? S_FALSE : S_OK;
 }
 
-HRESULT ItemEnumerator::Skip(ULONG celt) noexcept
+HRESULT ItemEnumerator::Skip(ULONG count) noexcept
 {
     const std::size_t remaining = Remaining();
-    if (celt > remaining) {
+    if (count > remaining) {
         position_ = elements_.size();
         return S_FALSE;
     }
-    position_ += celt;
+    position_ += count;
     return S_OK;
 }
 
@@ -72,19 +72,19 @@ HRESULT ItemEnumerator::Reset() noexcept
     return S_OK;
 }
 
-HRESULT ItemEnumerator::Clone(IEnumVARIANT** ppEnum) noexcept
+HRESULT ItemEnumerator::Clone(IEnumVARIANT** out) noexcept
 {
-    if (ppEnum == nullptr) {
+    if (out == nullptr) {
         return KORVO_TRACED(E_POINTER);
     }
-    *ppEnum = nullptr;
+    *out = nullptr;
     // A clone of a clone refers to the same owner, so chains never grow.
     ComPtr<ItemEnumerator> owner = keepAlive_ ? keepAlive_ : ComPtr<ItemEnumerator>(this);
     ComPtr<ItemEnumerator> clone;
     if (const HRESULT made = KORVO_TRACED(MakeComObject(clone, *this, std::move(owner))); FAILED(made)) {
         return made;
     }
-    return KORVO_TRACED(clone->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(ppEnum)));
+    return KORVO_TRACED(clone->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(out)));
 }
 
 } // namespace korvo

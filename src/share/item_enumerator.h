@@ -19,8 +19,8 @@ public:
     // An owner of `snapshot`, with its position at the begin.
     static HRESULT CreateOwner(std::unique_ptr<VariantBlock> snapshot, ComPtr<ItemEnumerator>& result) noexcept;
 
-    HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept override;
-    HRESULT STDMETHODCALLTYPE Skip(ULONG celt) noexcept override;
+    HRESULT STDMETHODCALLTYPE Next(ULONG asked, VARIANT* values, ULONG* fetched) noexcept override;
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) noexcept override;
     HRESULT STDMETHODCALLTYPE Reset() noexcept override;
     HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) noexcept override;
 

@@ -240,7 +240,7 @@ HRESULT LocalStore::RenameKey(KeyView key, KeyView newKey) noexcept
 HRESULT LocalStore::RemoveAll(persist::KeyFilter& filter) noexcept
 {
     return WithContainer([&](Call& call) -> HRESULT {
-        if (!filter.active()) {
+        if (!filter.Active()) {
             call.items.EraseAll(call.removed);
             return S_OK;
         }
@@ -251,9 +251,9 @@ HRESULT LocalStore::RemoveAll(persist::KeyFilter& filter) noexcept
         std::size_t matched = 0;
         GroupTest test(filter);
         for (const Entry& entry : call.items) {
-            switch (test(entry.key.view())) {
+            switch (test(entry.key.View())) {
             case KeyTestResult::Failed:
-                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+                return ReportUnusablePattern(filter.Text(), PatternFault::TestFailed);
             case KeyTestResult::Match:
                 matching.push_back(true);
                 ++matched;
@@ -285,21 +285,21 @@ HRESULT SerialiseRecords(const Entries& entries, persist::RecordBuffer& records,
             // asking for the text a few entries ahead hides most of the wait for memory.
             constexpr std::size_t kAhead = 16;
             if (index + kAhead < entries.size()) {
-                __builtin_prefetch(entries[index + kAhead].key.view().data());
+                __builtin_prefetch(entries[index + kAhead].key.View().data());
             }
             ++index;
         }
-        switch (test(entry.key.view())) {
+        switch (test(entry.key.View())) {
         case KeyTestResult::Failed:
-            return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+            return ReportUnusablePattern(filter.Text(), PatternFault::TestFailed);
         case KeyTestResult::NoMatch:
             continue;
         case KeyTestResult::Match:
-            persist::WriteRecord(records, entry.key.view(), entry.item, saveEmpty);
+            persist::WriteRecord(records, entry.key.View(), entry.item, saveEmpty);
             break;
         }
     }
-    return records.status();
+    return records.Status();
 }
 
 } // namespace
@@ -483,7 +483,7 @@ HRESULT LocalStore::Snapshot(VariantBlock& block) noexcept
         if (FAILED(block.Reserve(static_cast<std::size_t>(call.items.EntryCount())))) {
             return E_OUTOFMEMORY;
         }
-        for (EntryTree::Run run = EntryTree::RunAt(call.items.begin().position()); run.count != 0;
+        for (EntryTree::Run run = EntryTree::RunAt(call.items.begin().Position()); run.count != 0;
              run = EntryTree::RunAt(run.after)) {
             for (std::uint32_t i = 0; i < run.count; ++i) {
                 if (FAILED(block.Append(run.entries[i].item))) {

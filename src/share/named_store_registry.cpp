@@ -74,14 +74,14 @@ std::shared_ptr<RemoteStore> FindOrCreateRemote(NamedStoreRegistry& registry, Ke
     const remote::ServerSettings& server = entry->server;
     auto& pool =
         registry.pools[server.host + '\n' + std::to_string(server.port) + '\n' + server.user + '\n' + server.password +
-                       '\n' + std::to_string(server.database) + '\n' + std::to_string(server.connect_timeout.count()) +
-                       '\n' + std::to_string(server.operation_timeout.count())];
+                       '\n' + std::to_string(server.database) + '\n' + std::to_string(server.connectTimeout.count()) +
+                       '\n' + std::to_string(server.operationTimeout.count())];
     if (!pool) {
         remote::ServerSettings settings = entry->server;
-        settings.function_library = RemoteLibraryText();
+        settings.functionLibrary = RemoteLibraryText();
         pool = std::make_shared<remote::ConnectionPool>(std::move(settings));
     }
-    auto created = std::make_shared<RemoteStore>(pool, name, entry->lock_lease);
+    auto created = std::make_shared<RemoteStore>(pool, name, entry->lockLease);
     registry.remoteStores.emplace(KeyText(name), created);
     return created;
 }

@@ -29,7 +29,7 @@ remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view 
         for (int attempt = 0; attempt < 2; ++attempt) {
             std::vector<remote::Reply> replies;
             remote::Status status = pool.Execute(request, replies);
-            if (!status.ok()) {
+            if (!status.Ok()) {
                 return status;
             }
             reply = std::move(replies.front());
@@ -41,7 +41,7 @@ remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view 
             if (FAILED(load.Add({"FUNCTION", "LOAD", "REPLACE", library}))) {
                 return {E_OUTOFMEMORY, "out of memory"};
             }
-            if (status = pool.Execute(load, replies); !status.ok()) {
+            if (status = pool.Execute(load, replies); !status.Ok()) {
                 return status;
             }
             if (replies.front().IsError()) {
@@ -58,7 +58,7 @@ remote::Status CallStoreFunction(remote::ConnectionPool& pool, std::string_view 
 
 HRESULT CallOutcome(const remote::Status& status, const remote::Reply& reply) noexcept
 {
-    if (!status.ok()) {
+    if (!status.Ok()) {
         return ReportErrorDetail(KORVO_MSG_REMOTE_CONNECTION_FAILED, status.text, status.code);
     }
     if (!reply.IsError()) {

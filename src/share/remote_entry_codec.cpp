@@ -102,10 +102,10 @@ HRESULT AppendValuePart(const VARIANT& value, std::string& part)
     if (persist::WriteItemValue(record, value, false) == persist::ValueWritten::Skipped) {
         return ReportError(KORVO_MSG_REMOTE_VALUE_REFUSED, kRemoteValueRefused);
     }
-    if (FAILED(record.status())) {
+    if (FAILED(record.Status())) {
         return ReportError(KORVO_MSG_OUT_OF_MEMORY, E_OUTOFMEMORY);
     }
-    const auto bytes = record.bytes();
+    const auto bytes = record.Bytes();
     AppendLength(part, bytes.size());
     part.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return S_OK;

@@ -39,7 +39,7 @@ constexpr std::uint32_t RemoteLibraryDigest(std::string_view text) noexcept
 // "korvo_" and eight hex digits of the digest.
 inline const std::string& RemoteLibraryName()
 {
-    static const std::string name = [] {
+    static const std::string kName = [] {
         static constexpr char kDigits[] = "0123456789abcdef";
         std::string text = "korvo_";
         const std::uint32_t digest = RemoteLibraryDigest(kRemoteLibraryBody);
@@ -48,7 +48,7 @@ inline const std::string& RemoteLibraryName()
         }
         return text;
     }();
-    return name;
+    return kName;
 }
 
 // What FUNCTION LOAD takes: the name line, LIB, then the functions.

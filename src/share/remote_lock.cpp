@@ -34,7 +34,7 @@ HRESULT RemoteLock::Take(DWORD timeOut) noexcept
 {
     return CallReturningHresult(
         [&]() -> HRESULT {
-        remote::Request request;
+            remote::Request request;
             if (FAILED(request.Add({"SET", key_, token_, "NX", "PX", lease_}))) {
                 return E_OUTOFMEMORY;
             }
@@ -43,10 +43,10 @@ HRESULT RemoteLock::Take(DWORD timeOut) noexcept
             for (;;) {
                 std::vector<remote::Reply> replies;
                 const auto status = pool_->Execute(request, replies);
-                if (!status.ok() || replies.front().IsError()) {
-                    return CallOutcome(status, status.ok() ? replies.front() : remote::Reply{});
+                if (!status.Ok() || replies.front().IsError()) {
+                    return CallOutcome(status, status.Ok() ? replies.front() : remote::Reply{});
                 }
-                if (replies.front().type == remote::ReplyType::kSimpleString) {
+                if (replies.front().type == remote::ReplyType::SimpleString) {
                     return S_OK;
                 }
                 const auto waited = std::chrono::steady_clock::now() - start;

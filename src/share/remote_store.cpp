@@ -54,7 +54,7 @@ HRESULT KeptEntries(const StoreRead& read, persist::KeyFilter& filter, std::vect
         for (std::size_t i = group.first; i < group.first + group.count; ++i) {
             switch (test(read.entries[i].key)) {
             case KeyTestResult::Failed:
-                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+                return ReportUnusablePattern(filter.Text(), PatternFault::TestFailed);
             case KeyTestResult::NoMatch:
                 kept += EntryBytes(read.entries[i]);
                 ++keptCount;
@@ -148,7 +148,7 @@ HRESULT RemoteStore::GetItem(KeyView key, VARIANT& result) noexcept
 {
     return Call("get", {Argument::Mode(), Argument::SortKeyOf(key)}, [&](const remote::Reply& reply) {
         VariantInit(&result);
-        return reply.type == remote::ReplyType::kBulkString ? DecodeGroup(reply.text, result) : S_OK;
+        return reply.type == remote::ReplyType::BulkString ? DecodeGroup(reply.text, result) : S_OK;
     });
 }
 
@@ -235,7 +235,7 @@ HRESULT RemoteStore::RenameKey(KeyView key, KeyView newKey) noexcept
 
 HRESULT RemoteStore::RemoveAll(persist::KeyFilter& filter) noexcept
 {
-    if (!filter.active()) {
+    if (!filter.Active()) {
         return Call("clear", {Argument::Mode()});
     }
     return Guarded([&]() -> HRESULT {
@@ -276,7 +276,7 @@ HRESULT RemoteStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFi
         for (const EntryView& entry : read.entries) {
             switch (test(entry.key)) {
             case KeyTestResult::Failed:
-                return ReportUnusablePattern(filter.text(), PatternFault::TestFailed);
+                return ReportUnusablePattern(filter.Text(), PatternFault::TestFailed);
             case KeyTestResult::NoMatch:
                 continue;
             case KeyTestResult::Match:
@@ -288,7 +288,7 @@ HRESULT RemoteStore::WriteRecords(persist::RecordBuffer& records, persist::KeyFi
             }
             persist::WriteRecord(records, entry.key, *value.get(), saveEmpty);
         }
-        return records.status();
+        return records.Status();
     });
 }
 
@@ -352,7 +352,7 @@ HRESULT RemoteStore::Probe() noexcept
         }
         std::vector<remote::Reply> replies;
         const auto status = pool_->Execute(request, replies);
-        return CallOutcome(status, status.ok() ? replies.front() : remote::Reply{});
+        return CallOutcome(status, status.Ok() ? replies.front() : remote::Reply{});
     });
 }
 

@@ -135,7 +135,7 @@ void EntryTree::FreeNodes() noexcept
 
 int EntryTree::Compare(const Entry& entry, KeyView key, std::uint64_t sequence) const noexcept
 {
-    const int order = CompareKeys(entry.key.view(), key, mode_);
+    const int order = CompareKeys(entry.key.View(), key, mode_);
     return order != 0 ? order : CompareSequences(entry.sequence, sequence);
 }
 
@@ -197,7 +197,7 @@ EntryTree::Position EntryTree::Seek(KeyView key, std::uint64_t sequence) const n
         while (low < high) {
             const std::uint32_t middle = (low + high) / 2;
             const Separator& separator = inner->lows[middle];
-            int order = CompareKeys(separator.key.view(), key, mode_);
+            int order = CompareKeys(separator.key.View(), key, mode_);
             if (order == 0) {
                 order = CompareSequences(separator.sequence, sequence);
             }
@@ -378,7 +378,7 @@ void EntryTree::SplitAndInsert(Position place, const Entry& entry)
     const bool appending = leaf == last_ && index == leaf->count;
     const std::uint32_t middle = appending ? kLeafCapacity : kLeafCapacity / 2;
     const Entry& rightFirst = index == middle ? entry : leaf->entries[middle];
-    const Separator low{StoredKey::Of(rightFirst.key.view()), rightFirst.sequence};
+    const Separator low{StoredKey::Of(rightFirst.key.View()), rightFirst.sequence};
 
     // From here nothing throws.
     Leaf* right = nodes.leaf.release();
@@ -597,7 +597,7 @@ void AddLevel(const std::vector<Entry>& entries, std::vector<std::size_t>& first
         levelFirsts[n] = firsts[begin];
         for (std::uint32_t c = 1; c < count; ++c) {
             const Entry& lowest = entries[firsts[begin + c]];
-            inner.lows[c] = Separator{StoredKey::Of(lowest.key.view()), lowest.sequence};
+            inner.lows[c] = Separator{StoredKey::Of(lowest.key.View()), lowest.sequence};
             inner.count = c + 1; // the lower ends made so far, for the clean-up
         }
         inner.count = count;

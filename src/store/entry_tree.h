@@ -49,9 +49,9 @@ public:
     // Frees every node and every key; the items are not touched.
     ~EntryTree();
 
-    CompareMode mode() const noexcept { return mode_; }
+    CompareMode Mode() const noexcept { return mode_; }
     std::size_t size() const noexcept { return size_; }
-    std::size_t leafCount() const noexcept { return leaves_; }
+    std::size_t LeafCount() const noexcept { return leaves_; }
 
     Position Begin() const noexcept { return Normalised({first_, 0}); }
     static Position End() noexcept { return {}; }
@@ -81,7 +81,7 @@ public:
     // change since. Throws std::bad_alloc before anything changes (the entry then stays the
     // caller's).
     void InsertAt(Position place, const Entry& entry);
-    void Insert(const Entry& entry) { InsertAt(Seek(entry.key.view(), entry.sequence), entry); }
+    void Insert(const Entry& entry) { InsertAt(Seek(entry.key.View(), entry.sequence), entry); }
 
     // Removes `count` entries from `first` on, in order: their items and keys are appended to
     // `items` and `keys`, which must have room for them (no allocation happens here); the

@@ -21,7 +21,7 @@ HRESULT FillArray(VARIANT* result, LONG count, Fill&& fill) noexcept
     }
     {
         const SafeArrayDataAccess access(array.get());
-        if (FAILED(access.result())) {
+        if (FAILED(access.Result())) {
             return E_FAIL;
         }
         if (!fill(access.data<VARIANT>())) {
@@ -40,7 +40,7 @@ unsigned TouchKeyTexts(const EntryTree::Run& run) noexcept
 {
     unsigned touched = 0;
     for (std::uint32_t i = 0; i < run.count; ++i) {
-        const KeyView text = run.entries[i].key.view();
+        const KeyView text = run.entries[i].key.View();
         if (!text.empty()) {
             touched += *static_cast<const volatile OLECHAR*>(text.data()) +
                        *static_cast<const volatile OLECHAR*>(text.data() + text.size() - 1);
@@ -61,7 +61,7 @@ void SetArrayResult(VARIANT* result, SAFEARRAY* array) noexcept
 HRESULT MakeItemArray(VARIANT* result, ItemMap::const_iterator first, LONG count) noexcept
 {
     return FillArray(result, count, [&](VARIANT* elements) {
-        EntryTree::Position position = first.position();
+        EntryTree::Position position = first.Position();
         for (LONG index = 0; index < count;) {
             const EntryTree::Run run = EntryTree::RunAt(position);
             const LONG taken = std::min(count - index, static_cast<LONG>(run.count));
@@ -90,7 +90,7 @@ HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
         LONG index = 0;
         const Entry* previous = nullptr;
         const bool severalPerKey = keyCount != items.EntryCount();
-        EntryTree::Run run = EntryTree::RunAt(items.begin().position());
+        EntryTree::Run run = EntryTree::RunAt(items.begin().Position());
         EntryTree::Run next = EntryTree::RunAt(run.after);
         unsigned touched = TouchKeyTexts(run) + TouchKeyTexts(next);
         while (run.count != 0) {
@@ -100,14 +100,14 @@ HRESULT MakeKeyArray(VARIANT* result, const ItemMap& items) noexcept
                 const Entry& entry = run.entries[i];
                 // Each group once, as the text of its earliest entry.
                 if (severalPerKey && previous != nullptr &&
-                    CompareKeys(previous->key.view(), entry.key.view(), items.mode()) == 0) {
+                    CompareKeys(previous->key.View(), entry.key.View(), items.Mode()) == 0) {
                     continue;
                 }
                 previous = &entry;
                 if (index == keyCount) {
                     return false; // more groups than the container counts: never past the array
                 }
-                const KeyView text = entry.key.view();
+                const KeyView text = entry.key.View();
                 BSTR key = UniqueBstr::CopyOf(text.data(), static_cast<UINT>(text.size())).release();
                 if (key == nullptr) {
                     return false;

@@ -122,7 +122,7 @@ ItemMap::~ItemMap()
 
 void ItemMap::UseMode(CompareMode mode)
 {
-    if (mode != entries_.mode()) {
+    if (mode != entries_.Mode()) {
         Rebuild(mode, false);
     }
 }
@@ -136,11 +136,11 @@ void ItemMap::Rebuild(CompareMode mode, bool renumber)
     for (auto at = entries_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
         all.push_back(EntryTree::At(at));
     }
-    if (mode != entries_.mode()) {
+    if (mode != entries_.Mode()) {
         // (key, sequence) under the new mode: the order inserting every entry anew in its
         // original order would give.
         std::sort(all.begin(), all.end(), [mode](const Entry& a, const Entry& b) {
-            const int order = CompareKeys(a.key.view(), b.key.view(), mode);
+            const int order = CompareKeys(a.key.View(), b.key.View(), mode);
             return order < 0 || (order == 0 && a.sequence < b.sequence);
         });
     }
@@ -170,7 +170,7 @@ void ItemMap::Recount() noexcept
     const Entry* previous = nullptr;
     for (auto at = entries_.Begin(); at != EntryTree::End(); at = EntryTree::Next(at)) {
         const Entry& entry = EntryTree::At(at);
-        if (previous == nullptr || CompareKeys(previous->key.view(), entry.key.view(), entries_.mode()) != 0) {
+        if (previous == nullptr || CompareKeys(previous->key.View(), entry.key.View(), entries_.Mode()) != 0) {
             ++groups;
         }
         previous = &entry;
@@ -182,16 +182,16 @@ void ItemMap::Recount() noexcept
 void ItemMap::CompactIfSparse() noexcept
 {
     constexpr std::size_t kLeafEntries = 32;
-    if (entries_.leafCount() > 8 && entries_.size() * 4 < entries_.leafCount() * kLeafEntries) {
+    if (entries_.LeafCount() > 8 && entries_.size() * 4 < entries_.LeafCount() * kLeafEntries) {
         // Without the memory to rebuild it, it stays sparse but sound.
-        CallTranslatingExceptions([&] { Rebuild(entries_.mode(), false); }, [](HRESULT) noexcept {});
+        CallTranslatingExceptions([&] { Rebuild(entries_.Mode(), false); }, [](HRESULT) noexcept {});
     }
 }
 
 std::uint32_t ItemMap::TakeSequences(std::size_t count)
 {
     if (!SequencesLeft(count)) {
-        Rebuild(entries_.mode(), true);
+        Rebuild(entries_.Mode(), true);
         if (!SequencesLeft(count)) {
             throw std::bad_alloc(); // more entries than sequence numbers: cannot be held
         }
@@ -204,7 +204,7 @@ std::uint32_t ItemMap::TakeSequences(std::size_t count)
 bool ItemMap::Renumber() noexcept
 {
     const HRESULT renumbered = CallReturningHresult([&] {
-        Rebuild(entries_.mode(), true);
+        Rebuild(entries_.Mode(), true);
         return S_OK;
     });
     return SUCCEEDED(renumbered) && SequencesLeft(1);
@@ -215,7 +215,7 @@ ItemMap::Group ItemMap::FindGroup(KeyView key) const noexcept
     Group group;
     group.behind = entries_.Seek(key, EntryTree::kBehindAll);
     auto at = entries_.Previous(EntryTree::Normalised(group.behind));
-    while (at != EntryTree::End() && CompareKeys(EntryTree::At(at).key.view(), key, entries_.mode()) == 0) {
+    while (at != EntryTree::End() && CompareKeys(EntryTree::At(at).key.View(), key, entries_.Mode()) == 0) {
         group.first = at;
         ++group.count;
         at = entries_.Previous(at);
@@ -229,7 +229,7 @@ ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
     // A key behind every key (a Load of a file saved in order) needs only the last entry.
     const auto last = entries_.Previous(EntryTree::End());
     if (last != EntryTree::End()) {
-        const int order = CompareKeys(EntryTree::At(last).key.view(), key, entries_.mode());
+        const int order = CompareKeys(EntryTree::At(last).key.View(), key, entries_.Mode());
         if (order <= 0) {
             result.place = {last.leaf, last.index + 1};
             result.present = order == 0;
@@ -239,7 +239,7 @@ ItemMap::Place ItemMap::PlaceFor(KeyView key) const noexcept
     result.place = entries_.Seek(key, EntryTree::kBehindAll);
     const auto before = entries_.Previous(EntryTree::Normalised(result.place));
     result.present = before != EntryTree::End() &&
-                     CompareKeys(EntryTree::At(before).key.view(), key, entries_.mode()) == 0;
+                     CompareKeys(EntryTree::At(before).key.View(), key, entries_.Mode()) == 0;
     return result;
 }
 
@@ -265,7 +265,7 @@ void ItemMap::ReplaceItem(const Group& group, UniqueVariant&& item, RemovedEntri
 {
     VARIANT& held = EntryTree::At(group.first).item;
     CountObjects(held, -1);
-    removed.items().push_back(held); // within the room the caller made
+    removed.Items().push_back(held); // within the room the caller made
     item.release(&held);
     CountObjects(held, 1);
 }
@@ -280,7 +280,7 @@ void ItemMap::Erase(const Group& group, RemovedEntries& removed)
     for (std::size_t i = 0; i < group.count; ++i, at = EntryTree::Next(at)) {
         CountObjects(EntryTree::At(at).item, -1);
     }
-    entries_.Erase(group.first, group.count, removed.items(), removed.keys());
+    entries_.Erase(group.first, group.count, removed.Items(), removed.Keys());
     --distinctKeys_;
     Counted();
     CompactIfSparse();
@@ -307,7 +307,7 @@ void ItemMap::EraseFlagged(const std::vector<bool>& flags, std::size_t flagged, 
             CountObjects(EntryTree::At(at).item, -1);
         }
     }
-    entries_.EraseFlagged(flags, removed.items(), removed.keys());
+    entries_.EraseFlagged(flags, removed.Items(), removed.Keys());
     Recount();
     CompactIfSparse();
 }
@@ -344,28 +344,28 @@ void ItemMap::Rename(KeyView key, KeyView newKey, RemovedEntries& removed)
         }
         freeKeys.Dismiss();
     }
-    const bool equivalent = CompareKeys(key, newKey, entries_.mode()) == 0;
+    const bool equivalent = CompareKeys(key, newKey, entries_.Mode()) == 0;
     const bool newKeyPresent = !equivalent && FindGroup(newKey).count > 0;
     std::size_t inserted = 0;
     std::uint32_t firstNew = 0;
     {
         FailureCleanup takeOutNew([&] {
-                // The new entries stand at the end of the new key's group: out they go, their items
-                // staying with the old entries.
-                if (inserted > 0) {
-                    const Group added = FindGroup(newKey);
-                    auto first = added.first;
-                    for (std::size_t skip = added.count - inserted; skip > 0; --skip) {
-                        first = EntryTree::Next(first);
-                    }
-                    entries_.Erase(first, inserted, dropped, droppedKeys);
-                    for (StoredKey& made : droppedKeys) {
-                        made.Free(); // never seen by anyone
-                    }
+            // The new entries stand at the end of the new key's group: out they go, their items
+            // staying with the old entries.
+            if (inserted > 0) {
+                const Group added = FindGroup(newKey);
+                auto first = added.first;
+                for (std::size_t skip = added.count - inserted; skip > 0; --skip) {
+                    first = EntryTree::Next(first);
                 }
-                for (std::size_t i = inserted; i < keys.size(); ++i) {
-                    keys[i].Free();
+                entries_.Erase(first, inserted, dropped, droppedKeys);
+                for (StoredKey& made : droppedKeys) {
+                    made.Free(); // never seen by anyone
                 }
+            }
+            for (std::size_t i = inserted; i < keys.size(); ++i) {
+                keys[i].Free();
+            }
         });
         firstNew = TakeSequences(group.count);
         for (; inserted < group.count; ++inserted) {
@@ -375,7 +375,7 @@ void ItemMap::Rename(KeyView key, KeyView newKey, RemovedEntries& removed)
     }
     // The old entries are the first of their key's group (before the new ones when the new
     // key is equivalent); their items now belong to the new entries.
-    entries_.Erase(FindGroup(key).first, group.count, dropped, removed.keys());
+    entries_.Erase(FindGroup(key).first, group.count, dropped, removed.Keys());
     if (!equivalent) {
         distinctKeys_ += newKeyPresent ? -1 : 0;
     }

@@ -73,8 +73,8 @@ public:
     void Reserve(std::size_t count);
     // Room for `count` more items alone, for what takes no key (ReplaceItem).
     void ReserveItems(std::size_t count);
-    std::vector<VARIANT>& items() noexcept { return items_; }
-    std::vector<StoredKey>& keys() noexcept { return keys_; }
+    std::vector<VARIANT>& Items() noexcept { return items_; }
+    std::vector<StoredKey>& Keys() noexcept { return keys_; }
     // A whole tree, emptied out of a container in one step.
     void TakeTree(EntryTree&& tree) noexcept;
     // What is taken goes to `graveyard` instead of being freed. Throws std::bad_alloc
@@ -105,7 +105,7 @@ public:
             return *this;
         }
         bool operator==(const const_iterator&) const = default;
-        EntryTree::Position position() const noexcept { return position_; }
+        EntryTree::Position Position() const noexcept { return position_; }
 
     private:
         EntryTree::Position position_;
@@ -138,7 +138,7 @@ public:
     // throws std::bad_alloc, leaving the container as it was, when that needs memory it
     // cannot have.
     void UseMode(CompareMode mode);
-    CompareMode mode() const noexcept { return entries_.mode(); }
+    CompareMode Mode() const noexcept { return entries_.Mode(); }
 
     const_iterator begin() const noexcept { return const_iterator(entries_.Begin()); }
     const_iterator end() const noexcept { return const_iterator(EntryTree::End()); }

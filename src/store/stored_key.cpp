@@ -43,10 +43,10 @@ void StoredKey::Free() noexcept
 {
     const std::uint16_t tag = Tag();
     if (tag == kHeapTag) {
-        const KeyView text = view();
+        const KeyView text = View();
         std::allocator<OLECHAR>().deallocate(const_cast<OLECHAR*>(text.data()), text.size());
     } else if (tag == kSlabTag) {
-        KeySlab::Release(view().data());
+        KeySlab::Release(View().data());
     }
     std::memset(bytes_, 0, sizeof bytes_);
 }

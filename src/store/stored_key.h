@@ -22,7 +22,7 @@ public:
     // be held.
     static StoredKey Of(KeyView text);
 
-    KeyView view() const noexcept
+    KeyView View() const noexcept
     {
         const std::uint16_t tag = Tag();
         if (tag < kSlabTag) {

@@ -24,7 +24,7 @@ public:
     HRESULT Append(const VARIANT& value) noexcept;
     void Clear() noexcept;
 
-    std::span<const VARIANT> elements() const noexcept { return elements_; }
+    std::span<const VARIANT> Elements() const noexcept { return elements_; }
 
 private:
     std::vector<VARIANT> elements_;

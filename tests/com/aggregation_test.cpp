@@ -68,7 +68,6 @@ TEST_F(AggregationTest, InnerInterfacesCountOnTheOuterObject)
     EXPECT_EQ(static_cast<void*>(identity.get()), static_cast<void*>(&outer));
     identity.reset();
 
-
     Text key(L"k");
     VARIANT item;
     VariantInit(&item);
@@ -123,7 +122,7 @@ TEST_F(AggregationTest, InnerInterfacesAnswerOnlyWhatTheOuterObjectExposes)
         SCOPED_TRACE(c.name);
         Outer outer;
         outer.exposes = c.exposes;
-        ASSERT_EQ(ClassObject()->CreateInstance(&outer, IID_IUnknown, outer.inner.put_void()), S_OK);
+        ASSERT_EQ(ClassObject()->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid()), S_OK);
         ComPtr<IDictionary> dictionary;
         ASSERT_EQ(outer.inner.As(kIidIDictionary, dictionary), S_OK);
 

@@ -61,8 +61,7 @@ TEST_F(ArchitectureTest, A32BitHostRunsInWow64ExactlyOnA64BitSystem)
 TEST_F(ArchitectureTest, ComActivatesTheServerOfThisBuild)
 {
     ComPtr<IDispatch> object;
-    ASSERT_EQ(CoCreateInstance(kClsidDictionary, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()),
-              S_OK);
+    ASSERT_EQ(CoCreateInstance(kClsidDictionary, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
     // The object's vtable lies in the image of the module that made it.
     const void* vtable = *reinterpret_cast<void* const*>(object.get());
     HMODULE owner = nullptr;

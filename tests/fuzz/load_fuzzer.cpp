@@ -27,8 +27,9 @@ BSTR PathString(const std::string& path)
 bool WriteInput(const std::uint8_t* data, std::size_t size)
 {
     FILE* file = std::fopen(inputPath.c_str(), "wb");
-    if (!file)
+    if (!file) {
         return false;
+    }
     const bool written = std::fwrite(data, 1, size, file) == size;
     return std::fclose(file) == 0 && written;
 }
@@ -44,8 +45,9 @@ LONG ItemsCount(korvo::ObjectState& object)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!korvo::StartNamedStoreRegistry())
+    if (!korvo::StartNamedStoreRegistry()) {
         std::abort();
+    }
     const std::string base = "/tmp/korvo-load-fuzzer-" + std::to_string(getpid());
     inputPath = base + ".in";
     savedPath = base + ".saved";
@@ -54,8 +56,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (!WriteInput(data, size))
+    if (!WriteInput(data, size)) {
         return 0;
+    }
     BSTR input = PathString(inputPath);
     BSTR saved = PathString(savedPath);
     {
@@ -67,8 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (korvo::members::Save(loaded, saved, VARIANT_TRUE, nullptr) == S_OK) {
             korvo::ObjectState reloaded;
             reloaded.setUniqueKeys(VARIANT_FALSE);
-            if (korvo::members::Load(reloaded, saved, nullptr) != S_OK || ItemsCount(reloaded) != ItemsCount(loaded))
+            if (korvo::members::Load(reloaded, saved, nullptr) != S_OK || ItemsCount(reloaded) != ItemsCount(loaded)) {
                 std::abort();
+            }
         }
     }
     SysFreeString(input);

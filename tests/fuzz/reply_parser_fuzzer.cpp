@@ -43,10 +43,11 @@ Result Parse(std::string_view input, std::size_t piece)
         std::string_view rest = input.substr(at, piece);
         while (!rest.empty()) {
             result.last = parser.Feed(rest);
-            if (result.last == ParseStatus::Complete)
+            if (result.last == ParseStatus::Complete) {
                 result.replies.push_back(parser.TakeReply());
-            else if (result.last != ParseStatus::NeedMore)
+            } else if (result.last != ParseStatus::NeedMore) {
                 return result;
+            }
         }
     }
     return result;
@@ -72,8 +73,9 @@ void Write(const Reply& reply, std::string& out)
         break;
     case ReplyType::Array:
         out += "*" + std::to_string(reply.elements.size()) + "\r\n";
-        for (const Reply& element : reply.elements)
+        for (const Reply& element : reply.elements) {
             Write(element, out);
+        }
         break;
     }
 }
@@ -82,22 +84,25 @@ void Write(const Reply& reply, std::string& out)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size == 0)
+    if (size == 0) {
         return 0;
+    }
     const std::size_t piece = data[0] % 16 + 1;
     const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const Result whole = Parse(input, input.size() + 1);
     const Result pieces = Parse(input, piece);
-    if (whole.last != pieces.last || whole.replies != pieces.replies)
+    if (whole.last != pieces.last || whole.replies != pieces.replies) {
         std::abort();
+    }
 
     for (const Reply& reply : whole.replies) {
         std::string written;
         Write(reply, written);
         const Result again = Parse(written, written.size() + 1);
-        if (again.last != ParseStatus::Complete || again.replies.size() != 1 || again.replies[0] != reply)
+        if (again.last != ParseStatus::Complete || again.replies.size() != 1 || again.replies[0] != reply) {
             std::abort();
+        }
     }
     return 0;
 }

@@ -70,9 +70,10 @@ FileBuilder& FileBuilder::Raw(const Bytes& bytes)
 
 Bytes FileBuilder::Finish(bool endMarker)
 {
-    if (endMarker)
+    if (endMarker) {
         persist::WriteEndMarker(buffer_);
-    const auto bytes = buffer_.bytes();
+    }
+    const auto bytes = buffer_.Bytes();
     return Bytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                  reinterpret_cast<const std::uint8_t*>(bytes.data()) + bytes.size());
 }
@@ -86,8 +87,9 @@ Bytes operator+(Bytes a, const Bytes& b)
 Bytes Units(std::u16string_view text)
 {
     Bytes bytes;
-    for (const char16_t unit : text)
+    for (const char16_t unit : text) {
         bytes = bytes + LittleEndian(static_cast<std::uint16_t>(unit));
+    }
     return bytes;
 }
 

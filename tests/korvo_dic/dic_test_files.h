@@ -55,8 +55,9 @@ template <class Value>
 Bytes LittleEndian(Value value)
 {
     Bytes bytes(sizeof value);
-    for (std::size_t i = 0; i < sizeof value; ++i)
+    for (std::size_t i = 0; i < sizeof value; ++i) {
         bytes[i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
+    }
     return bytes;
 }
 Bytes operator+(Bytes a, const Bytes& b);

@@ -40,8 +40,9 @@ TEST(RoundTrip, EveryTypeTagComesBackByteForByte)
     // Values a JSON reader would round or refuse travel as text.
     for (const char* exact : {"\"-9223372036854775808\"", "\"18446744073709551615\"", "\"0x7FA00001\"",
                               "\"0xFFF8000000000123\"", "\"-Infinity\"", "\"0x8000000000000000\"", "\"key\": [",
-                              "\"value\": [", "\"value\": \"\\u0000\"", "\"text\": \"1899-12-29 06:00:00\""})
+                              "\"value\": [", "\"value\": \"\\u0000\"", "\"text\": \"1899-12-29 06:00:00\""}) {
         EXPECT_NE(trip.json.find(exact), std::string::npos) << exact;
+    }
 }
 
 struct RawFile {

@@ -28,8 +28,9 @@ bool StoreIsFree(ObjectState& object)
         Bstr key(u"probe");
         return members::Add(object, key, item.get());
     });
-    if (added.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+    if (added.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
         return false;
+    }
     return added.get() == S_OK && RemoveAllMatching(object, u"^probe$") == S_OK;
 }
 
@@ -66,8 +67,9 @@ TEST_F(FileErrors, SaveOntoADirectoryIsDenied)
 #if !defined(_WIN32)
 TEST_F(FileErrors, SaveOntoReadOnlyFileIsDenied)
 {
-    if (geteuid() == 0)
+    if (geteuid() == 0) {
         GTEST_SKIP() << "file permissions do not bind the superuser";
+    }
     WriteBytes(dir_.File("ro.dic"), {1, 2, 3});
     ASSERT_EQ(chmod(dir_.File("ro.dic").c_str(), 0444), 0);
     EXPECT_EQ(SaveTo(object_, dir_.File("ro.dic")), kAccessDenied);
@@ -76,8 +78,9 @@ TEST_F(FileErrors, SaveOntoReadOnlyFileIsDenied)
 
 TEST_F(FileErrors, SaveToFullDiskReportsTheFailedWrite)
 {
-    if (!std::filesystem::exists("/dev/full"))
+    if (!std::filesystem::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
+    }
     EXPECT_EQ(SaveTo(object_, "/dev/full"), static_cast<HRESULT>(0x80070070));
     EXPECT_TRUE(StoreIsFree(object_));
 }

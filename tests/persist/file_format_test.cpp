@@ -10,7 +10,7 @@ TEST(FileFormat, IntegerAndStringUnderOneKey)
 {
     ScratchDirectory dir;
     ObjectState object;
-    object.setUniqueKeys(VARIANT_FALSE);
+    object.SetUniqueKeys(VARIANT_FALSE);
     AddInt(object, u"a", 1);
     AddText(object, u"a", u"x");
     ASSERT_EQ(SaveTo(object, dir.File("d.dic")), S_OK);
@@ -24,7 +24,7 @@ TEST(FileFormat, TwoByteIntegerRecord)
 {
     ScratchDirectory dir;
     ObjectState object;
-    object.setUniqueKeys(VARIANT_FALSE);
+    object.SetUniqueKeys(VARIANT_FALSE);
     Var shortOne;
     V_VT(shortOne.get()) = VT_I2;
     V_I2(shortOne.get()) = 1;
@@ -57,7 +57,7 @@ TEST(FileFormat, KeyWithThreeItemsGivesThreeRecordsInOrder)
 {
     ScratchDirectory dir;
     ObjectState object;
-    object.setUniqueKeys(VARIANT_FALSE);
+    object.SetUniqueKeys(VARIANT_FALSE);
     AddInt(object, u"k", 1);
     AddInt(object, u"k", 2);
     AddInt(object, u"k", 3);
@@ -65,7 +65,7 @@ TEST(FileFormat, KeyWithThreeItemsGivesThreeRecordsInOrder)
     EXPECT_EQ(ReadBytes(dir.File("d.dic")).size(), 4u + 3u * (2 + 4 + 4 + 2) + 2u);
 
     ObjectState several;
-    several.setUniqueKeys(VARIANT_FALSE);
+    several.SetUniqueKeys(VARIANT_FALSE);
     ASSERT_EQ(LoadFrom(several, dir.File("d.dic")), S_OK);
     EXPECT_EQ(EntriesOf(several), (std::vector<std::string>{"k=I4:1", "k=I4:2", "k=I4:3"}));
 

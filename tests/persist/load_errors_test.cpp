@@ -14,8 +14,9 @@ const Bytes kEnd = {0xFF, 0xFF};
 Bytes Concat(std::initializer_list<Bytes> parts)
 {
     Bytes out;
-    for (const auto& part : parts)
+    for (const auto& part : parts) {
         out.insert(out.end(), part.begin(), part.end());
+    }
     return out;
 }
 
@@ -41,7 +42,7 @@ TEST_F(LoadFile, TruncatedAtEveryOffsetKeepsTheWholeRecordsBeforeTheCut)
 {
     ScratchDirectory source;
     ObjectState saved;
-    saved.setUniqueKeys(VARIANT_FALSE);
+    saved.SetUniqueKeys(VARIANT_FALSE);
     AddInt(saved, u"a", 1);
     AddText(saved, u"a", u"xy");
     AddInt(saved, u"bc", 7);
@@ -53,7 +54,7 @@ TEST_F(LoadFile, TruncatedAtEveryOffsetKeepsTheWholeRecordsBeforeTheCut)
 
     for (std::size_t cut = 0; cut < full.size(); ++cut) {
         ObjectState object;
-        object.setUniqueKeys(VARIANT_FALSE);
+        object.SetUniqueKeys(VARIANT_FALSE);
         WriteBytes(dir_.File("cut.dic"), Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         const HRESULT result = LoadFrom(object, dir_.File("cut.dic"));
         const auto whole = static_cast<LONG>(
@@ -131,7 +132,7 @@ TEST_F(LoadFile, UniqueKeysKeepTheStoredItemAndDropLaterRecordsSilently)
 
 TEST_F(LoadFile, SeveralItemsPerKeyAddToWhatIsThere)
 {
-    object_.setUniqueKeys(VARIANT_FALSE);
+    object_.SetUniqueKeys(VARIANT_FALSE);
     AddInt(object_, u"a", 9);
     const Bytes file = Concat({kMagic, IntRecord('a', 1), IntRecord('b', 2), kEnd});
     EXPECT_EQ(LoadBytes(file), S_OK);

@@ -21,7 +21,7 @@ class PatternFilter : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        object_.setUniqueKeys(VARIANT_FALSE);
+        object_.SetUniqueKeys(VARIANT_FALSE);
         AddInt(object_, u"a", 1);
         AddInt(object_, u"abc", 2);
         AddInt(object_, u"abc", 3);
@@ -151,13 +151,13 @@ TEST_F(PatternFilter, SaveAndLoadSelectMatchingKeys)
 {
     ASSERT_EQ(SaveTo(object_, dir_.File("a.dic"), false, u"^a"), S_OK);
     ObjectState saved;
-    saved.setUniqueKeys(VARIANT_FALSE);
+    saved.SetUniqueKeys(VARIANT_FALSE);
     ASSERT_EQ(LoadFrom(saved, dir_.File("a.dic")), S_OK);
     EXPECT_EQ(EntriesOf(saved), (std::vector<std::string>{"a=I4:1", "abc=I4:2", "abc=I4:3"}));
 
     ASSERT_EQ(SaveTo(object_, dir_.File("all.dic")), S_OK);
     ObjectState loaded;
-    loaded.setUniqueKeys(VARIANT_FALSE);
+    loaded.SetUniqueKeys(VARIANT_FALSE);
     ASSERT_EQ(LoadFrom(loaded, dir_.File("all.dic"), u"c$"), S_OK);
     EXPECT_EQ(EntriesOf(loaded), (std::vector<std::string>{"Abc=I4:4", "abc=I4:2", "abc=I4:3"}));
 }

@@ -41,11 +41,13 @@ std::vector<VARIANT*> ArrayElements(SAFEARRAY* array)
     SafeArrayGetLBound(array, 1, &lower);
     SafeArrayGetUBound(array, 1, &upper);
     void* data = nullptr;
-    if (FAILED(SafeArrayAccessData(array, &data)))
+    if (FAILED(SafeArrayAccessData(array, &data))) {
         return out;
+    }
     auto* values = static_cast<VARIANT*>(data);
-    for (LONG i = 0; i <= upper - lower; ++i)
+    for (LONG i = 0; i <= upper - lower; ++i) {
         out.push_back(&values[i]);
+    }
     SafeArrayUnaccessData(array);
     return out;
 }
@@ -53,8 +55,9 @@ std::vector<VARIANT*> ArrayElements(SAFEARRAY* array)
 std::string ElementsDescribed(SAFEARRAY* array)
 {
     std::string out = "[";
-    for (VARIANT* element : ArrayElements(array))
+    for (VARIANT* element : ArrayElements(array)) {
         out += (out.size() > 1 ? "," : "") + Describe(*element);
+    }
     return out + "]";
 }
 
@@ -65,11 +68,13 @@ ScratchDirectory::ScratchDirectory()
     static std::atomic<int> counter{0};
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = "korvo-persist-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
-    if (test)
+    if (test) {
         name += std::string("-") + test->name();
+    }
     for (char& c : name) {
-        if (c == '/')
+        if (c == '/') {
             c = '_';
+        }
     }
     path_ = std::filesystem::temp_directory_path() / name;
     std::filesystem::remove_all(path_);
@@ -131,8 +136,9 @@ std::string Describe(const VARIANT& value)
         out << "DATE:" << V_DATE(&value);
         break;
     case VT_BSTR:
-        if (!V_BSTR(&value))
+        if (!V_BSTR(&value)) {
             return "BSTR(null)";
+        }
         return "BSTR:" + Narrow(ToU16(V_BSTR(&value), SysStringLen(V_BSTR(&value))));
     case VT_ERROR:
         out << "ERROR:" << std::hex << static_cast<std::uint32_t>(V_ERROR(&value));
@@ -170,8 +176,9 @@ std::string Describe(const VARIANT& value)
         out << "HRESULT:" << std::hex << static_cast<std::uint32_t>(V_I4(&value));
         break;
     default:
-        if (V_VT(&value) == (VT_ARRAY | VT_VARIANT))
+        if (V_VT(&value) == (VT_ARRAY | VT_VARIANT)) {
             return ElementsDescribed(V_ARRAY(&value));
+        }
         out << "VT" << V_VT(&value);
         break;
     }
@@ -185,16 +192,18 @@ std::vector<std::string> EntriesOf(ObjectState& object)
     EXPECT_EQ(members::Keys(object, keys.get()), S_OK);
     EXPECT_EQ(members::Items(object, items.get()), S_OK);
     std::vector<std::string> out;
-    if (V_VT(keys.get()) != (VT_ARRAY | VT_VARIANT) || V_VT(items.get()) != (VT_ARRAY | VT_VARIANT))
+    if (V_VT(keys.get()) != (VT_ARRAY | VT_VARIANT) || V_VT(items.get()) != (VT_ARRAY | VT_VARIANT)) {
         return out;
+    }
     const auto itemValues = ArrayElements(V_ARRAY(items.get()));
     std::size_t next = 0;
     for (VARIANT* key : ArrayElements(V_ARRAY(keys.get()))) {
         LONG count = 0;
         EXPECT_EQ(members::Count(object, V_BSTR(key), &count), S_OK);
         const std::string keyText = Narrow(ToU16(V_BSTR(key), SysStringLen(V_BSTR(key))));
-        for (LONG i = 0; i < count && next < itemValues.size(); ++i)
+        for (LONG i = 0; i < count && next < itemValues.size(); ++i) {
             out.push_back(keyText + "=" + Describe(*itemValues[next++]));
+        }
     }
     return out;
 }

@@ -49,7 +49,7 @@ std::vector<std::byte> Fill(RecordBuffer& buffer, std::size_t records, std::size
 std::vector<std::byte> Everything(const CollectingSink& sink, const RecordBuffer& buffer)
 {
     std::vector<std::byte> all = sink.written;
-    all.insert(all.end(), buffer.bytes().begin(), buffer.bytes().end());
+    all.insert(all.end(), buffer.Bytes().begin(), buffer.Bytes().end());
     return all;
 }
 
@@ -90,13 +90,13 @@ TEST_P(Spilling, HandsOnEveryByteOnceAndInOrder)
     expected.insert(expected.end(), tail.begin(), tail.end());
     EXPECT_EQ(sink.writes, writesInScope);
 
-    EXPECT_EQ(buffer.status(), S_OK);
+    EXPECT_EQ(buffer.Status(), S_OK);
     EXPECT_EQ(Everything(sink, buffer), expected);
     EXPECT_EQ(writesInScope > 0, c.expectSpill);
     if (c.expectSpill) {
         // One block holds at most a spill block and one record more.
         EXPECT_LE(sink.largestWrite, 256 * 1024 + c.recordSize);
-        EXPECT_LT(buffer.bytes().size(), expected.size());
+        EXPECT_LT(buffer.Bytes().size(), expected.size());
     }
 }
 

@@ -152,7 +152,7 @@ TEST_P(RoundTrip, EveryTagWithItsPayloadKeysAndOrder)
 {
     SetProcessCompareMode(GetParam());
     ObjectState saved;
-    saved.setUniqueKeys(VARIANT_FALSE);
+    saved.SetUniqueKeys(VARIANT_FALSE);
     for (const auto& value : TaggedValues()) {
         Var item;
         value.make(*item.get());
@@ -166,14 +166,15 @@ TEST_P(RoundTrip, EveryTagWithItsPayloadKeysAndOrder)
     ASSERT_EQ(SaveTo(saved, dir_.File("all.dic")), S_OK);
 
     ObjectState loaded;
-    loaded.setUniqueKeys(VARIANT_FALSE);
+    loaded.SetUniqueKeys(VARIANT_FALSE);
     ASSERT_EQ(LoadFrom(loaded, dir_.File("all.dic")), S_OK);
     const auto entries = EntriesOf(loaded);
     // A null string comes back as an empty one; everything else exactly as it was saved.
     auto expected = EntriesOf(saved);
     for (auto& entry : expected) {
-        if (const auto at = entry.find("BSTR(null)"); at != std::string::npos)
+        if (const auto at = entry.find("BSTR(null)"); at != std::string::npos) {
             entry.replace(at, 10, "BSTR:");
+        }
     }
     EXPECT_EQ(entries, expected);
     for (const auto& value : TaggedValues()) {
@@ -299,7 +300,7 @@ TEST(ValueWriter, ArrayIsLeftOutWithoutSaveEmptyAndEmptyWithIt)
 {
     ScratchDirectory dir;
     ObjectState store;
-    store.setUniqueKeys(VARIANT_FALSE);
+    store.SetUniqueKeys(VARIANT_FALSE);
     AddInt(store, u"a", 1);
     Var array;
     V_VT(array.get()) = VT_ARRAY | VT_VARIANT;
@@ -322,7 +323,7 @@ TEST(ValueWriter, ByReferenceVariantsAreSavedAsWhatTheyReferTo)
 {
     ScratchDirectory dir;
     ObjectState store;
-    store.setUniqueKeys(VARIANT_FALSE);
+    store.SetUniqueKeys(VARIANT_FALSE);
 
     VARIANT target;
     VariantInit(&target);

@@ -61,8 +61,9 @@ TEST_F(AutomationAllocationFailure, FailedCopiesLeaveTheDestinationUsable)
             SetAllocationFailureCountdown(allowed);
             const HRESULT hr = VariantCopy(destination.get(), source);
             SetAllocationFailureCountdown(-1);
-            if (hr == S_OK)
+            if (hr == S_OK) {
                 continue; // the copy needed no more allocations than allowed
+            }
             EXPECT_EQ(hr, E_OUTOFMEMORY);
             EXPECT_EQ(destination.reset(), S_OK);
         }

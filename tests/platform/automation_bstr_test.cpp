@@ -71,7 +71,7 @@ TEST(AutomationBstr, NullIsTheEmptyString)
 
     UniqueBstr empty(SysAllocString(OLESTR("")));
     ASSERT_TRUE(empty) << "an empty string is not null";
-    EXPECT_EQ(empty.length(), 0u);
+    EXPECT_EQ(empty.Length(), 0u);
 }
 
 TEST(AutomationBstr, ByteLengthStringsKeepAnOddByteCount)
@@ -85,17 +85,17 @@ TEST(AutomationBstr, ByteLengthStringsKeepAnOddByteCount)
 TEST(AutomationBstr, UniqueBstrPutFreesTheOldStringAndReleaseHandsItOver)
 {
     UniqueBstr s = UniqueBstr::CopyOf(kWithNul, 5);
-    ASSERT_EQ(s.length(), 5u);
+    ASSERT_EQ(s.Length(), 5u);
     *s.put() = SysAllocString(OLESTR("xy"));
     EXPECT_EQ(Narrow(s.get()), "xy");
     BSTR raw = s.release();
     EXPECT_FALSE(s);
-    EXPECT_EQ(s.length(), 0u);
+    EXPECT_EQ(s.Length(), 0u);
     UniqueBstr moved(raw);
     UniqueBstr target = std::move(moved);
     EXPECT_EQ(Narrow(target.get()), "xy");
     EXPECT_FALSE(moved);
-    EXPECT_EQ(UniqueBstr::CopyUpToNul(kWithNul).length(), 2u);
+    EXPECT_EQ(UniqueBstr::CopyUpToNul(kWithNul).Length(), 2u);
 }
 
 } // namespace

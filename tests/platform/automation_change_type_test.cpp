@@ -455,8 +455,9 @@ TEST(AutomationChangeType, AVectorOfBytesBecomesTheStringOfThoseBytes)
     SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, 4);
     ASSERT_NE(bytes, nullptr);
     const BYTE utf16le[] = {'h', 0, 'i', 0};
-    for (LONG i = 0; i < 4; ++i)
+    for (LONG i = 0; i < 4; ++i) {
         ASSERT_EQ(SafeArrayPutElement(bytes, &i, const_cast<BYTE*>(&utf16le[i])), S_OK);
+    }
     UniqueVariant source;
     V_VT(source.get()) = VT_ARRAY | VT_UI1;
     V_ARRAY(source.get()) = bytes;
@@ -528,8 +529,9 @@ TEST(AutomationChangeType, ConversionsThatFail)
         EXPECT_EQ(VariantChangeType(&destination, &source, 0, VT_BSTR), c.expected);
         EXPECT_EQ(V_VT(&destination), VT_I4) << "a failed conversion leaves the destination alone";
         EXPECT_EQ(V_I4(&destination), 9);
-        if (V_VT(&source) != 15)
+        if (V_VT(&source) != 15) {
             VariantClear(&source);
+        }
     }
 }
 

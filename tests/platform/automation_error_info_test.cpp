@@ -22,8 +22,9 @@ ComPtr<IErrorInfo> MakeRecord(const OLECHAR* description)
     ComPtr<ICreateErrorInfo> create;
     EXPECT_EQ(CreateErrorInfo(create.put()), S_OK);
     ComPtr<IErrorInfo> record;
-    if (!create)
+    if (!create) {
         return record;
+    }
     create->SetDescription(const_cast<LPOLESTR>(description));
     EXPECT_EQ(create.As(IID_IErrorInfo, record), S_OK);
     return record;
@@ -39,8 +40,9 @@ std::string TakeCurrentDescription()
         return "<none>";
     }
     EXPECT_EQ(hr, S_OK);
-    if (!record)
+    if (!record) {
         return "<null record>";
+    }
     UniqueBstr text;
     EXPECT_EQ(record->GetDescription(text.put()), S_OK);
     return Narrow(text.get());

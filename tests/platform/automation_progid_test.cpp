@@ -27,8 +27,9 @@ protected:
 std::string Text(const OLECHAR* s)
 {
     std::string out;
-    for (; s && *s; ++s)
+    for (; s && *s; ++s) {
         out += static_cast<char>(*s);
+    }
     return out;
 }
 

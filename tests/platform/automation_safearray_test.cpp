@@ -47,9 +47,10 @@ TEST(AutomationSafeArray, NewElementsAreEmpty)
     UniqueSafeArray array = UniqueSafeArray::VariantVector(3);
     ASSERT_TRUE(array);
     SafeArrayDataAccess access(array.get());
-    ASSERT_EQ(access.result(), S_OK);
-    for (int i = 0; i < 3; ++i)
+    ASSERT_EQ(access.Result(), S_OK);
+    for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(V_VT(&access.data<VARIANT>()[i]), VT_EMPTY);
+    }
 }
 
 TEST(AutomationSafeArray, PutElementChecksTheIndex)
@@ -101,7 +102,7 @@ TEST(AutomationSafeArray, PutAndGetCopyTheValue)
     ASSERT_EQ(V_VT(out.get()), VT_BSTR);
     EXPECT_EQ(Narrow(V_BSTR(out.get())), "element");
     SafeArrayDataAccess access(array.get());
-    ASSERT_EQ(access.result(), S_OK);
+    ASSERT_EQ(access.Result(), S_OK);
     EXPECT_NE(V_BSTR(&access.data<VARIANT>()[1]), V_BSTR(out.get()));
 }
 

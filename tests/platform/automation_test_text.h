@@ -25,8 +25,9 @@ inline std::string Narrow(BSTR s)
 inline BSTR WideCopy(const std::string& ascii)
 {
     BSTR s = SysAllocStringLen(nullptr, static_cast<UINT>(ascii.size()));
-    for (std::size_t i = 0; s && i < ascii.size(); ++i)
+    for (std::size_t i = 0; s && i < ascii.size(); ++i) {
         s[i] = static_cast<OLECHAR>(static_cast<unsigned char>(ascii[i]));
+    }
     return s;
 }
 

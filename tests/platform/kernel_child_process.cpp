@@ -35,8 +35,9 @@ struct ChildProcess::Native {
 ChildProcess::ChildProcess(const std::string& testName, const std::string& argument)
 {
     std::vector<wchar_t> executable(32768);
-    if (GetModuleFileNameW(nullptr, executable.data(), static_cast<DWORD>(executable.size())) == 0)
+    if (GetModuleFileNameW(nullptr, executable.data(), static_cast<DWORD>(executable.size())) == 0) {
         return;
+    }
     std::wstring commandLine = L"\"" + std::wstring(executable.data()) + L"\" --gtest_filter=" +
                                std::wstring(testName.begin(), testName.end());
     const std::wstring variable(kArgumentVariable,
@@ -56,8 +57,9 @@ ChildProcess::ChildProcess(const std::string& testName, const std::string& argum
 
 int ChildProcess::Wait()
 {
-    if (!native_)
+    if (!native_) {
         return -1;
+    }
     WaitForSingleObject(native_->process.hProcess, INFINITE);
     DWORD code = 0;
     const BOOL known = GetExitCodeProcess(native_->process.hProcess, &code);
@@ -68,8 +70,9 @@ int ChildProcess::Wait()
 
 void ChildProcess::Kill()
 {
-    if (native_)
+    if (native_) {
         TerminateProcess(native_->process.hProcess, 9);
+    }
     Wait();
 }
 
@@ -83,8 +86,9 @@ ChildProcess::ChildProcess(const std::string& testName, const std::string& argum
 {
     std::string executable(4096, '\0');
     const ssize_t length = readlink("/proc/self/exe", executable.data(), executable.size() - 1);
-    if (length <= 0)
+    if (length <= 0) {
         return;
+    }
     executable.resize(static_cast<std::size_t>(length));
     std::string filter = "--gtest_filter=" + testName;
     char* arguments[] = {executable.data(), filter.data(), nullptr};
@@ -92,14 +96,16 @@ ChildProcess::ChildProcess(const std::string& testName, const std::string& argum
     auto native = std::make_unique<Native>();
     const int failed = posix_spawn(&native->id, executable.c_str(), nullptr, nullptr, arguments, environ);
     unsetenv(kArgumentVariable);
-    if (failed == 0)
+    if (failed == 0) {
         native_ = std::move(native);
+    }
 }
 
 int ChildProcess::Wait()
 {
-    if (!native_)
+    if (!native_) {
         return -1;
+    }
     int status = 0;
     pid_t reaped;
     do {
@@ -111,8 +117,9 @@ int ChildProcess::Wait()
 
 void ChildProcess::Kill()
 {
-    if (native_)
+    if (native_) {
         kill(native_->id, SIGKILL);
+    }
     Wait();
 }
 
@@ -120,8 +127,9 @@ void ChildProcess::Kill()
 
 ChildProcess::~ChildProcess()
 {
-    if (native_)
+    if (native_) {
         Kill();
+    }
 }
 
 bool ChildProcess::Started() const

@@ -61,8 +61,9 @@ protected:
         std::string text;
         char buffer[7];
         DWORD got = 0;
-        while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got != 0)
+        while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got != 0) {
             text.append(buffer, got);
+        }
         return text;
     }
 
@@ -85,8 +86,9 @@ TEST_F(KernelFile, FailuresGiveTheWindowsCodes)
         {"directory read as file", directory_, GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED},
         {"directory created as file", directory_, GENERIC_WRITE, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(OpenFailure(c.path, c.access, c.disposition), c.error) << c.what;
+    }
     EXPECT_FALSE(fs::exists(missing)) << "a failed OPEN_EXISTING creates nothing";
 }
 
@@ -102,16 +104,18 @@ TEST_F(KernelFile, FileThatCannotBeWrittenIsAccessDenied)
     // A read-only kernel attribute file refuses writers even to root, who ignores file modes.
     const fs::path readOnly = "/sys/kernel/uevent_seqnum";
     std::error_code error;
-    if (!fs::exists(readOnly, error))
+    if (!fs::exists(readOnly, error)) {
         GTEST_SKIP() << "no read-only kernel attribute file on this system";
+    }
     EXPECT_EQ(OpenFailure(readOnly, GENERIC_WRITE, OPEN_EXISTING), ERROR_ACCESS_DENIED);
 }
 
 TEST_F(KernelFile, WritingToAFullDiskIsDiskFull)
 {
     std::error_code error;
-    if (!fs::exists("/dev/full", error))
+    if (!fs::exists("/dev/full", error)) {
         GTEST_SKIP() << "no /dev/full on this system";
+    }
     auto full = Open("/dev/full", GENERIC_WRITE, OPEN_EXISTING);
     ASSERT_TRUE(full) << GetLastError();
     DWORD written = 99;

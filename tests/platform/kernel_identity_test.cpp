@@ -77,15 +77,17 @@ TEST(KernelInterlocked, CountsFromSeveralThreadsAddUp)
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < kRounds; ++i) {
-                if (t % 2 == 0)
+                if (t % 2 == 0) {
                     InterlockedIncrement(&count);
-                else
+                } else {
                     InterlockedDecrement(&count), InterlockedIncrement(&count), InterlockedIncrement(&count);
+                }
             }
         });
     }
-    for (auto& thread : threads)
+    for (auto& thread : threads) {
         thread.join();
+    }
     EXPECT_EQ(count, kThreads * kRounds);
 }
 

@@ -48,8 +48,9 @@ void ExpectTooManyPosts(HANDLE semaphore)
 
 TEST(KernelChild, HoldsTheLockUntilTold)
 {
-    if (ChildArgument().empty())
+    if (ChildArgument().empty()) {
         GTEST_SKIP() << "runs only as the child of KernelSemaphoreProcess tests";
+    }
     SharedObjects shared(ChildArgument());
     ASSERT_TRUE(shared.lock && shared.ready && shared.go);
     ExpectTooManyPosts(shared.lock.get()); // free, as the parent left it
@@ -61,8 +62,9 @@ TEST(KernelChild, HoldsTheLockUntilTold)
 
 TEST(KernelChild, HoldsTheLockForever)
 {
-    if (ChildArgument().empty())
+    if (ChildArgument().empty()) {
         GTEST_SKIP() << "runs only as the child of KernelSemaphoreProcess tests";
+    }
     SharedObjects shared(ChildArgument());
     ASSERT_TRUE(shared.lock && shared.ready && shared.go);
     ASSERT_EQ(WaitForSingleObject(shared.lock.get(), 0), WAIT_OBJECT_0);
@@ -72,14 +74,16 @@ TEST(KernelChild, HoldsTheLockForever)
 
 TEST(KernelChild, HammersTheLock)
 {
-    if (ChildArgument().empty())
+    if (ChildArgument().empty()) {
         GTEST_SKIP() << "runs only as the child of KernelSemaphoreProcess tests";
+    }
     SharedObjects shared(ChildArgument());
     ASSERT_TRUE(shared.lock && shared.ready && shared.go);
     ASSERT_NE(ReleaseSemaphore(shared.ready.get(), 1, nullptr), FALSE);
     for (;;) {
-        if (WaitForSingleObject(shared.lock.get(), INFINITE) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(shared.lock.get(), INFINITE) == WAIT_OBJECT_0) {
             ReleaseSemaphore(shared.lock.get(), 1, nullptr);
+        }
     }
 }
 

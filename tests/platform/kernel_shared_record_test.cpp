@@ -43,8 +43,9 @@ HANDLE Signal(const std::string& base)
 
 TEST(KernelRecordChild, WritesAndWaits)
 {
-    if (ChildArgument().empty())
+    if (ChildArgument().empty()) {
         GTEST_SKIP() << "runs only as the child of the KernelSharedRecord tests";
+    }
     const std::string base = ChildArgument();
     auto record = SharedRecord::Open(Wide(base).c_str(), sizeof(Exchange));
     UniqueHandle ready(Signal(base));

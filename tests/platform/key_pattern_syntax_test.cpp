@@ -43,8 +43,9 @@ KeyTestResult TestKey(const std::u16string& pattern, const std::u16string& key)
     std::unique_ptr<KeyPattern> prepared;
     const auto* text = reinterpret_cast<const OLECHAR*>(pattern.data());
     EXPECT_EQ(PrepareKeyPattern(PatternText(text, pattern.size()), prepared), S_OK);
-    if (!prepared)
+    if (!prepared) {
         return KeyTestResult::Failed;
+    }
     return prepared->Test(PatternText(reinterpret_cast<const OLECHAR*>(key.data()), key.size()));
 }
 

@@ -26,9 +26,11 @@ template <class Target>
 Outcome Call(Target& target, std::initializer_list<std::initializer_list<std::string_view>> commands)
 {
     Request request;
-    for (const auto& command : commands)
-        if (FAILED(request.Add(command)))
+    for (const auto& command : commands) {
+        if (FAILED(request.Add(command))) {
             return {{E_OUTOFMEMORY, "encoding failed"}, {}};
+        }
+    }
     Outcome outcome;
     const auto start = std::chrono::steady_clock::now();
     outcome.status = target.Execute(request, outcome.replies);

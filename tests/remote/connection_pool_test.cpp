@@ -18,7 +18,7 @@ using test::RedisTestServer;
 long long ConnectionsReceived(const ServerSettings& settings)
 {
     Connection connection;
-    if (!connection.Open(settings).ok()) {
+    if (!connection.Open(settings).Ok()) {
         return -1;
     }
     return InfoField(Call(connection, {{"INFO", "stats"}}).reply(), "total_connections_received");
@@ -39,7 +39,7 @@ TEST(ConnectionPool, ThreadsShareABoundedNumberOfConnections)
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
             for (int call = 0; call < kCalls; ++call) {
-                if (!Call(pool, {{"INCR", "shared"}}).status.ok()) {
+                if (!Call(pool, {{"INCR", "shared"}}).status.Ok()) {
                     ++failures;
                 }
             }
@@ -62,13 +62,13 @@ TEST(ConnectionPool, WaitsForAFreeConnectionOnlyUpToTheOperationTimeOut)
     RedisTestServer server;
     KORVO_START_REDIS(server);
     ServerSettings settings = server.Settings();
-    settings.operation_timeout = 200ms;
+    settings.operationTimeout = 200ms;
     PoolSettings single;
     single.maxConnections = 1;
     ConnectionPool pool(settings, single);
 
     PooledConnection held;
-    ASSERT_TRUE(pool.Acquire(held).ok());
+    ASSERT_TRUE(pool.Acquire(held).Ok());
     const Outcome busy = Call(pool, {{"PING"}});
     EXPECT_EQ(busy.status.code, socket_error::kTimedOut);
     EXPECT_NE(busy.status.text.find("no free connection"), std::string::npos) << busy.status.text;
@@ -86,14 +86,14 @@ TEST(ConnectionPool, DropsAConnectionTheServerClosedWhileIdle)
     ASSERT_EQ(Call(pool, {{"CLIENT", "SETNAME", "pooled"}}).reply(), Simple("OK"));
 
     Connection other;
-    ASSERT_TRUE(other.Open(server.Settings()).ok());
+    ASSERT_TRUE(other.Open(server.Settings()).Ok());
     ASSERT_EQ(Call(other, {{"CLIENT", "KILL", "TYPE", "normal", "SKIPME", "yes"}}).reply(), Integer(1));
     // Some network stacks deliver the close a moment after the server made it.
     std::this_thread::sleep_for(100ms);
 
     // The idle connection is gone; the call gets a fresh one instead of a reset.
     const Outcome outcome = Call(pool, {{"CLIENT", "GETNAME"}});
-    ASSERT_TRUE(outcome.status.ok()) << outcome.status.text;
+    ASSERT_TRUE(outcome.status.Ok()) << outcome.status.text;
     EXPECT_EQ(outcome.reply(), Nil());
 }
 
@@ -102,7 +102,7 @@ TEST(ConnectionPool, NeverReusesAConnectionThatTimedOutMidReply)
     RedisTestServer server;
     KORVO_START_REDIS(server);
     ServerSettings settings = server.Settings();
-    settings.operation_timeout = 300ms;
+    settings.operationTimeout = 300ms;
     ConnectionPool pool(settings);
     ASSERT_EQ(Call(pool, {{"PING"}}).reply(), Simple("PONG"));
 
@@ -120,7 +120,7 @@ TEST(ConnectionPool, ReconnectsAfterARestartOnceTheBackOffHasPassed)
     RedisTestServer server;
     KORVO_START_REDIS(server);
     ServerSettings settings = server.Settings();
-    settings.connect_timeout = 2s;
+    settings.connectTimeout = 2s;
     PoolSettings pooling;
     pooling.firstRetryDelay = 500ms;
     ConnectionPool pool(settings, pooling);
@@ -143,7 +143,7 @@ TEST(ConnectionPool, ReconnectsAfterARestartOnceTheBackOffHasPassed)
     ASSERT_TRUE(server.Restart());
     std::this_thread::sleep_for(600ms);
     const Outcome back = Call(pool, {{"GET", "before"}});
-    ASSERT_TRUE(back.status.ok()) << back.status.text;
+    ASSERT_TRUE(back.status.Ok()) << back.status.text;
     EXPECT_EQ(back.reply(), Nil()) << "a restarted server without persistence starts empty";
     // The readiness PING, the pool's one reconnect, and the one asking.
     EXPECT_EQ(ConnectionsReceived(settings), 3);

@@ -17,7 +17,7 @@ Connection OpenOrFail(const ServerSettings& settings)
 {
     Connection connection;
     const Status status = connection.Open(settings);
-    EXPECT_TRUE(status.ok()) << std::hex << status.code << " " << status.text;
+    EXPECT_TRUE(status.Ok()) << std::hex << status.code << " " << status.text;
     return connection;
 }
 
@@ -29,18 +29,20 @@ TEST(Connection, PipelineGetsEveryReplyInOrderWithServerErrorsAsData)
 
     Request request;
     ASSERT_EQ(request.Add({"SET", "word", "text"}), S_OK);
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(request.Add({"INCR", "counter"}), S_OK);
+    }
     ASSERT_EQ(request.Add({"INCR", "word"}), S_OK);
     ASSERT_EQ(request.Add({"GET", "counter"}), S_OK);
     ASSERT_EQ(request.Add({"GET", "missing"}), S_OK);
     std::vector<Reply> replies;
     const Status status = connection.Execute(request, replies);
-    ASSERT_TRUE(status.ok()) << status.text;
+    ASSERT_TRUE(status.Ok()) << status.text;
     ASSERT_EQ(replies.size(), 104u);
     EXPECT_EQ(replies[0], Simple("OK"));
-    for (int i = 1; i <= 100; ++i)
+    for (int i = 1; i <= 100; ++i) {
         EXPECT_EQ(replies[i], Integer(i));
+    }
     EXPECT_EQ(replies[101], Error("ERR value is not an integer or out of range"));
     EXPECT_EQ(replies[102], Bulk("100"));
     EXPECT_EQ(replies[103], Nil());
@@ -54,16 +56,18 @@ TEST(Connection, CarriesBinaryAndLargeValuesUnchanged)
     Connection connection = OpenOrFail(server.Settings());
 
     std::string every_byte;
-    for (int byte = 0; byte < 256; ++byte)
+    for (int byte = 0; byte < 256; ++byte) {
         every_byte += static_cast<char>(byte);
+    }
     every_byte += "\r\n$5\r\n*1\r\n";
     std::string large(3 * 1024 * 1024 + 7, '\0');
-    for (std::size_t i = 0; i < large.size(); ++i)
+    for (std::size_t i = 0; i < large.size(); ++i) {
         large[i] = static_cast<char>(i * 31 % 251);
+    }
     const Outcome outcome = Call(connection, {{"SET", every_byte, large}, {"GET", every_byte}, {"STRLEN", every_byte}});
-    ASSERT_TRUE(outcome.status.ok()) << outcome.status.text;
+    ASSERT_TRUE(outcome.status.Ok()) << outcome.status.text;
     ASSERT_EQ(outcome.replies.size(), 3u);
-    EXPECT_EQ(outcome.replies[1].type, ReplyType::kBulkString);
+    EXPECT_EQ(outcome.replies[1].type, ReplyType::BulkString);
     EXPECT_TRUE(outcome.replies[1].text == large) << "the value read back differs";
     EXPECT_EQ(outcome.replies[2], Integer(static_cast<std::int64_t>(large.size())));
 }
@@ -76,7 +80,7 @@ TEST(Connection, SelectsTheConfiguredDatabase)
     fifth.database = 5;
     Connection inFifth = OpenOrFail(fifth);
     Connection inFirst = OpenOrFail(server.Settings());
-    ASSERT_TRUE(Call(inFifth, {{"SET", "where", "five"}}).status.ok());
+    ASSERT_TRUE(Call(inFifth, {{"SET", "where", "five"}}).status.Ok());
     EXPECT_EQ(Call(inFifth, {{"GET", "where"}}).reply(), Bulk("five"));
     EXPECT_EQ(Call(inFirst, {{"GET", "where"}}).reply(), Nil());
 
@@ -135,7 +139,7 @@ TEST(Connection, LoadsAndCallsAFunction)
                                               {"FCALL", "korvo_add", "1", "{k:t}:n", "5"},
                                               {"FCALL", "korvo_add", "1", "{k:t}:n", "7"},
                                               {"FCALL", "korvo_missing", "0"}});
-    ASSERT_TRUE(outcome.status.ok()) << outcome.status.text;
+    ASSERT_TRUE(outcome.status.Ok()) << outcome.status.text;
     ASSERT_EQ(outcome.replies.size(), 4u);
     EXPECT_EQ(outcome.replies[0], Bulk("korvo_test"));
     EXPECT_EQ(outcome.replies[1], Integer(5));
@@ -150,14 +154,14 @@ TEST(Connection, LoadsTheConfiguredLibraryWithTheHandshake)
     RedisTestServer server;
     KORVO_START_REDIS(server);
     ServerSettings settings = server.Settings();
-    settings.function_library = "#!lua name=korvo_handshake\n"
-                                "redis.register_function('korvo_twice', function(keys, args)\n"
-                                "  return 2 * tonumber(args[1])\n"
-                                "end)\n";
+    settings.functionLibrary = "#!lua name=korvo_handshake\n"
+                               "redis.register_function('korvo_twice', function(keys, args)\n"
+                               "  return 2 * tonumber(args[1])\n"
+                               "end)\n";
     for (int opened = 0; opened < 2; ++opened) {
         Connection connection = OpenOrFail(settings);
         const Outcome outcome = Call(connection, {{"FCALL", "korvo_twice", "0", "21"}});
-        ASSERT_TRUE(outcome.status.ok()) << outcome.status.text;
+        ASSERT_TRUE(outcome.status.Ok()) << outcome.status.text;
         EXPECT_EQ(outcome.replies.at(0), Integer(42));
     }
 }
@@ -168,7 +172,7 @@ TEST(Connection, PortWithNothingListeningIsRefusedAtOnce)
     KORVO_START_REDIS(server);
     ServerSettings settings = server.Settings();
     server.Stop();
-    settings.connect_timeout = 20s;
+    settings.connectTimeout = 20s;
 
     Connection connection;
     const auto start = std::chrono::steady_clock::now();
@@ -199,7 +203,7 @@ TEST(Connection, StalledServerHitsTheOperationTimeOutAndBreaksTheConnection)
     RedisTestServer server;
     KORVO_START_REDIS(server);
     ServerSettings settings = server.Settings();
-    settings.operation_timeout = 300ms;
+    settings.operationTimeout = 300ms;
     Connection connection = OpenOrFail(settings);
 
     ASSERT_TRUE(server.Pause());
@@ -213,7 +217,7 @@ TEST(Connection, StalledServerHitsTheOperationTimeOutAndBreaksTheConnection)
     EXPECT_TRUE(connection.IsBroken());
 
     // Once the server runs again, its late reply to "old" never reaches a later call.
-    ASSERT_TRUE(connection.Open(settings).ok());
+    ASSERT_TRUE(connection.Open(settings).Ok());
     EXPECT_EQ(Call(connection, {{"ECHO", "new"}}).reply(), Bulk("new"));
 }
 

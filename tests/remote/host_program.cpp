@@ -15,8 +15,9 @@ namespace {
 std::vector<char*> ArgumentPointers(std::vector<std::string>& copies)
 {
     std::vector<char*> pointers;
-    for (std::string& copy : copies)
+    for (std::string& copy : copies) {
         pointers.push_back(copy.data());
+    }
     pointers.push_back(nullptr);
     return pointers;
 }
@@ -29,8 +30,9 @@ using HostSpawn = long(__cdecl*)(char* const* arguments, int wait);
 HostSpawn WineHostSpawn()
 {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr)
+    if (ntdll == nullptr) {
         return nullptr;
+    }
     return reinterpret_cast<HostSpawn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "__wine_unix_spawnvp")));
 }
 #endif
@@ -43,13 +45,15 @@ int RunHostProgram(const std::vector<std::string>& arguments)
     std::vector<char*> pointers = ArgumentPointers(copies);
 #if defined(_WIN32)
     const HostSpawn spawn = WineHostSpawn();
-    if (spawn == nullptr)
+    if (spawn == nullptr) {
         return -1;
+    }
     return static_cast<int>(spawn(pointers.data(), 1));
 #else
     pid_t child = -1;
-    if (posix_spawnp(&child, pointers[0], nullptr, nullptr, pointers.data(), environ) != 0)
+    if (posix_spawnp(&child, pointers[0], nullptr, nullptr, pointers.data(), environ) != 0) {
         return -1;
+    }
     int status = 0;
     pid_t reaped;
     do {

@@ -48,8 +48,9 @@ std::size_t LargestAllocation()
 #if !defined(KORVO_SANITIZER_OWNS_NEW)
 void* operator new(std::size_t size)
 {
-    if (void* memory = korvo::test::Allocate(size))
+    if (void* memory = korvo::test::Allocate(size)) {
         return memory;
+    }
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t size)

@@ -16,9 +16,11 @@ std::string NewDirectory()
 {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "server";
-    for (char& c : name)
-        if (c == '/')
+    for (char& c : name) {
+        if (c == '/') {
             c = '_';
+        }
+    }
     std::random_device random;
     return std::string(KORVO_REDIS_TEST_STATE) + "/" + name + "." + std::to_string(random());
 }
@@ -61,8 +63,9 @@ bool RedisTestServer::Restart()
 
 void RedisTestServer::Stop()
 {
-    if (started_)
+    if (started_) {
         Run("stop");
+    }
     started_ = false;
 }
 
@@ -71,8 +74,8 @@ remote::ServerSettings RedisTestServer::Settings() const
     remote::ServerSettings settings;
     settings.host = "127.0.0.1";
     settings.port = port_;
-    settings.connect_timeout = std::chrono::seconds(10);
-    settings.operation_timeout = std::chrono::seconds(10);
+    settings.connectTimeout = std::chrono::seconds(10);
+    settings.operationTimeout = std::chrono::seconds(10);
     return settings;
 }
 
@@ -87,8 +90,9 @@ bool RedisTestServer::ReadPort()
 {
     std::ifstream file(HostFilePath(directory_ + "/port"));
     unsigned port = 0;
-    if (!(file >> port) || port == 0 || port > 65535)
+    if (!(file >> port) || port == 0 || port > 65535) {
         return false;
+    }
     port_ = static_cast<std::uint16_t>(port);
     return true;
 }

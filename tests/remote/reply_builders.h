@@ -13,7 +13,7 @@ namespace korvo::remote {
 
 inline Reply Simple(std::string_view text)
 {
-    return {ReplyType::kSimpleString, std::string(text), 0, {}};
+    return {ReplyType::SimpleString, std::string(text), 0, {}};
 }
 inline Reply Error(std::string_view text)
 {
@@ -25,7 +25,7 @@ inline Reply Integer(std::int64_t value)
 }
 inline Reply Bulk(std::string_view bytes)
 {
-    return {ReplyType::kBulkString, std::string(bytes), 0, {}};
+    return {ReplyType::BulkString, std::string(bytes), 0, {}};
 }
 inline Reply Nil()
 {
@@ -40,7 +40,7 @@ inline Reply Array(std::initializer_list<Reply> elements)
 inline void PrintTo(const Reply& reply, std::ostream* out)
 {
     switch (reply.type) {
-    case ReplyType::kSimpleString:
+    case ReplyType::SimpleString:
         *out << "+" << reply.text;
         break;
     case ReplyType::Error:
@@ -49,7 +49,7 @@ inline void PrintTo(const Reply& reply, std::ostream* out)
     case ReplyType::Integer:
         *out << ":" << reply.integer;
         break;
-    case ReplyType::kBulkString:
+    case ReplyType::BulkString:
         *out << "$" << reply.text.size() << " \"" << reply.text.substr(0, 40) << "\"";
         break;
     case ReplyType::Nil:

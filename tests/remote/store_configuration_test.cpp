@@ -35,18 +35,18 @@ TEST(StoreConfiguration, ReadsEverySettingAndDefaultsTheRest)
     EXPECT_EQ(farm.server.user, "web");
     EXPECT_EQ(farm.server.password, "se=cret");
     EXPECT_EQ(farm.server.database, 3u);
-    EXPECT_EQ(farm.server.connect_timeout, milliseconds(150));
-    EXPECT_EQ(farm.server.operation_timeout, milliseconds(250));
-    EXPECT_EQ(farm.lock_lease, milliseconds(5000));
+    EXPECT_EQ(farm.server.connectTimeout, milliseconds(150));
+    EXPECT_EQ(farm.server.operationTimeout, milliseconds(250));
+    EXPECT_EQ(farm.lockLease, milliseconds(5000));
 
     const RemotePrefix& cafe = configuration.Prefixes()[1];
     EXPECT_EQ(cafe.prefix, u"caf\u00e9:");
     EXPECT_EQ(cafe.server.port, 6379);
     EXPECT_EQ(cafe.server.database, 0u);
     EXPECT_TRUE(cafe.server.password.empty());
-    EXPECT_EQ(cafe.server.connect_timeout, milliseconds(2000));
-    EXPECT_EQ(cafe.server.operation_timeout, milliseconds(2000));
-    EXPECT_EQ(cafe.lock_lease, milliseconds(30000));
+    EXPECT_EQ(cafe.server.connectTimeout, milliseconds(2000));
+    EXPECT_EQ(cafe.server.operationTimeout, milliseconds(2000));
+    EXPECT_EQ(cafe.lockLease, milliseconds(30000));
 }
 
 struct BadFile {
@@ -122,8 +122,8 @@ TEST(StoreConfiguration, TheRegistryFormTakesTextAndNumbersByType)
     EXPECT_EQ(configuration.Prefixes()[0].server.host, "h\xc3\xb6st");
     EXPECT_EQ(configuration.Prefixes()[0].server.port, 6380);
     EXPECT_EQ(configuration.Prefixes()[0].server.password, "p");
-    EXPECT_EQ(configuration.Prefixes()[0].lock_lease, milliseconds(900));
-    EXPECT_EQ(configuration.Prefixes()[1].server.operation_timeout, milliseconds(2000));
+    EXPECT_EQ(configuration.Prefixes()[0].lockLease, milliseconds(900));
+    EXPECT_EQ(configuration.Prefixes()[1].server.operationTimeout, milliseconds(2000));
 
     const std::vector<MachineSetting> mistakes[] = {
         {Number(u"Host", 1)},

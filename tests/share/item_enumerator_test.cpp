@@ -92,7 +92,7 @@ TEST_P(SnapshotWalk, YieldsTheSnapshot)
 {
     const Walk& walk = GetParam();
     std::optional<ObjectState> object(std::in_place);
-    object->setUniqueKeys(VARIANT_FALSE);
+    object->SetUniqueKeys(VARIANT_FALSE);
     for (const auto& [key, value] : walk.items) {
         AddOk(*object, key, value);
     }

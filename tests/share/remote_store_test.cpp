@@ -422,11 +422,11 @@ TEST_F(RemoteStoreTest, FunctionsFlushedFromTheServerAreLoadedAgainByTheNextCall
     AddOk(object, u"a", 1);
 
     remote::Connection administrator;
-    ASSERT_TRUE(administrator.Open(server_->Settings()).ok());
+    ASSERT_TRUE(administrator.Open(server_->Settings()).Ok());
     remote::Request flush;
     ASSERT_EQ(flush.Add({"FUNCTION", "FLUSH"}), S_OK);
     std::vector<remote::Reply> replies;
-    ASSERT_TRUE(administrator.Execute(flush, replies).ok());
+    ASSERT_TRUE(administrator.Execute(flush, replies).Ok());
     ASSERT_FALSE(replies.front().IsError()) << replies.front().text;
 
     AddOk(object, u"b", 2);

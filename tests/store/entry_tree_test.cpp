@@ -31,7 +31,7 @@ public:
     bool Before(const ModelEntry& a, const std::u16string& key, std::uint64_t sequence) const
     {
         const int order = CompareKeys(KeyView(reinterpret_cast<const OLECHAR*>(a.key.data()), a.key.size()),
-                                      KeyView(reinterpret_cast<const OLECHAR*>(key.data()), key.size()), tree_.mode());
+                                      KeyView(reinterpret_cast<const OLECHAR*>(key.data()), key.size()), tree_.Mode());
         return order < 0 || (order == 0 && a.sequence < sequence);
     }
 
@@ -95,7 +95,7 @@ public:
         std::vector<Entry> all;
         all.reserve(tree_.size());
         tree_.TakeAll(all);
-        tree_ = EntryTree::Build(all, tree_.mode());
+        tree_ = EntryTree::Build(all, tree_.Mode());
     }
 
     void Check(const std::string& step)
@@ -106,7 +106,7 @@ public:
             ASSERT_LT(i, model_.size()) << step;
             const Entry& entry = EntryTree::At(at);
             ASSERT_EQ(
-                std::u16string(reinterpret_cast<const char16_t*>(entry.key.view().data()), entry.key.view().size()),
+                std::u16string(reinterpret_cast<const char16_t*>(entry.key.View().data()), entry.key.View().size()),
                 model_[i].key)
                 << step << " at " << i;
             ASSERT_EQ(V_I4(&entry.item), model_[i].value) << step << " at " << i;

@@ -60,11 +60,11 @@ TEST_P(KeySlabTexts, EveryKeyReadsBackItsOwnText)
         }
     }
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        EXPECT_EQ(made[i].view(), View(texts[i])) << "key " << i;
+        EXPECT_EQ(made[i].View(), View(texts[i])) << "key " << i;
     }
     for (auto& key : made) {
         key.Free();
-        EXPECT_TRUE(key.view().empty());
+        EXPECT_TRUE(key.View().empty());
     }
 }
 
@@ -108,7 +108,7 @@ TEST(KeySlab, TheBlockOutlivesEveryKeyWhateverTheOrderAndThread)
         threads.emplace_back([&, t] {
             for (std::size_t i = kKeys / 4 + t; i < kKeys; i += 4) {
                 const std::size_t at = order[i];
-                EXPECT_EQ(made[at].view(), View(texts[at]));
+                EXPECT_EQ(made[at].View(), View(texts[at]));
                 made[at].Free();
             }
         });
@@ -124,7 +124,7 @@ TEST(KeySlab, AnUnusedSlabFreesItsBlock)
     KeySlab slab(4096, 100);
     const std::u16string shortKey = u"short";
     StoredKey inPlace = slab.Of(View(shortKey));
-    EXPECT_EQ(inPlace.view(), View(shortKey));
+    EXPECT_EQ(inPlace.View(), View(shortKey));
     inPlace.Free();
 }
 

@@ -31,8 +31,9 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        if (!ppv)
+        if (!ppv) {
             return E_POINTER;
+        }
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
             *ppv = static_cast<IDispatch*>(this);
             AddRef();
@@ -46,8 +47,9 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override
     {
-        if (!pctinfo)
+        if (!pctinfo) {
             return E_POINTER;
+        }
         *pctinfo = 0;
         return S_OK;
     }
@@ -59,15 +61,19 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override
     {
-        if (member != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET))
+        if (member != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET)) {
             return DISP_E_MEMBERNOTFOUND;
-        if (params && params->cArgs != 0)
+        }
+        if (params && params->cArgs != 0) {
             return DISP_E_BADPARAMCOUNT;
+        }
         ++defaultPropertyReads_;
-        if (FAILED(defaultFailure_))
+        if (FAILED(defaultFailure_)) {
             return defaultFailure_;
-        if (!result)
+        }
+        if (!result) {
             return S_OK;
+        }
         return VariantCopy(result, &defaultValue_);
     }
 

@@ -39,7 +39,7 @@ bool SelectRecords(const ScannedFile& file, const std::optional<std::string>& pa
             return false;
         }
         UniqueBstr text = BstrOf(*units);
-        if (FAILED(filter.Prepare(text.get())) || !filter.compiles()) {
+        if (FAILED(filter.Prepare(text.get())) || !filter.Compiles()) {
             error = "the pattern cannot be used: " + *pattern;
             return false;
         }
@@ -52,8 +52,9 @@ bool SelectRecords(const ScannedFile& file, const std::optional<std::string>& pa
                     std::to_string(record.offset);
             return false;
         }
-        if (test == KeyTestResult::Match)
+        if (test == KeyTestResult::Match) {
             selected.push_back(&record);
+        }
     }
     return true;
 }
@@ -61,8 +62,9 @@ bool SelectRecords(const ScannedFile& file, const std::optional<std::string>& pa
 bool ReadWholeFile(const std::filesystem::path& path, std::string& text)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!in) {
         return false;
+    }
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
@@ -72,9 +74,10 @@ HRESULT WriteFile(const std::filesystem::path& path, const persist::RecordBuffer
     const Units name = path.u16string();
     UniqueBstr target = BstrOf(name);
     persist::ReplacementFile file;
-    if (const HRESULT created = file.Create(target.get()); FAILED(created))
+    if (const HRESULT created = file.Create(target.get()); FAILED(created)) {
         return created;
-    file.Write(bytes.bytes());
+    }
+    file.Write(bytes.Bytes());
     return file.Commit();
 }
 
@@ -97,8 +100,9 @@ int Dump(const std::filesystem::path& file, const DumpOptions& options, std::ost
         out << FileToJson(scanned, selected).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
             << "\n";
     } else {
-        for (const FileRecord* record : selected)
+        for (const FileRecord* record : selected) {
             out << RecordLine(*record) << "\n";
+        }
     }
     if (scanned.problem) {
         ReportProblem(*scanned.problem, err);
@@ -120,8 +124,9 @@ int Verify(const std::filesystem::path& file, std::ostream& out, std::ostream& e
         return kFileProblem;
     }
     out << "sound: " << scanned.records.size() << " records";
-    if (!scanned.trailing.empty())
+    if (!scanned.trailing.empty()) {
         out << ", " << scanned.trailing.size() << " bytes after the end marker that Load never reads";
+    }
     out << "\n";
     return kSound;
 }

@@ -36,8 +36,9 @@ public:
 
     void Run()
     {
-        if (!ReadMagic())
+        if (!ReadMagic()) {
             return;
+        }
         while (ReadRecord()) {
         }
     }
@@ -54,43 +55,50 @@ private:
     // Whether `bytes` more fit in the file; the problem names the field otherwise.
     bool Fits(std::uint64_t bytes, const std::string& field)
     {
-        if (!size_ || bytes <= Remaining())
+        if (!size_ || bytes <= Remaining()) {
             return true;
+        }
         return Fail(offset_, field + " needs " + std::to_string(bytes) + " bytes, the file has " +
                                  std::to_string(Remaining()) + " left");
     }
 
     bool Read(void* bytes, std::size_t count, const std::string& field)
     {
-        if (!Fits(count, field))
+        if (!Fits(count, field)) {
             return false;
+        }
         return Consumed(file_.Read(bytes, count), count, field);
     }
 
     bool Consumed(HRESULT result, std::uint64_t count, const std::string& field)
     {
-        if (FAILED(result))
+        if (FAILED(result)) {
             return ReadFailed(result, field);
+        }
         offset_ += count;
         return true;
     }
 
     bool ReadFailed(HRESULT result, const std::string& field)
     {
-        if (result == hresult::kEndOfFile)
+        if (result == hresult::kEndOfFile) {
             return Fail(offset_, "the file ends inside the " + field);
-        if (result == hresult::kTextNotAllocated)
+        }
+        if (result == hresult::kTextNotAllocated) {
             return Fail(offset_, "the " + field + " cannot be held in memory");
+        }
         return Fail(offset_, "reading the " + field + " failed with " + HresultText(result));
     }
 
     bool ReadMagic()
     {
         std::array<char, 4> magic{};
-        if (!Read(magic.data(), magic.size(), "magic"))
+        if (!Read(magic.data(), magic.size(), "magic")) {
             return Fail(0, "not a dictionary file: shorter than the 4-byte magic \"fDIC\"");
-        if (magic != persist::kFileMagic)
+        }
+        if (magic != persist::kFileMagic) {
             return Fail(0, "not a dictionary file: the magic is " + MagicText(magic) + ", not \"fDIC\" (66 44 49 43)");
+        }
         return true;
     }
 
@@ -98,35 +106,41 @@ private:
     {
         FileRecord record;
         record.offset = offset_;
-        if (size_ && Remaining() == 0)
+        if (size_ && Remaining() == 0) {
             return Fail(offset_, "the file ends without the end marker FF FF");
-        if (!Read(&record.tag, sizeof record.tag, "type tag"))
+        }
+        if (!Read(&record.tag, sizeof record.tag, "type tag")) {
             return false;
+        }
         if (record.tag == persist::kEndMarker) {
             out_.endMarker = true;
             ReadTrailing();
             return false;
         }
-        if (!ReadValue(record) || !ReadKey(record))
+        if (!ReadValue(record) || !ReadKey(record)) {
             return false;
+        }
         out_.records.push_back(std::move(record));
         return true;
     }
 
     bool ReadValue(FileRecord& record)
     {
-        if (record.tag == VT_BSTR)
+        if (record.tag == VT_BSTR) {
             return ReadString(record);
+        }
         const int bytes = persist::PayloadBytes(record.tag);
         if (bytes < 0) {
             return Fail(record.offset, "unknown type tag " + std::to_string(record.tag) +
                                            ": the writer never produces it and the reader refuses it");
         }
-        if (record.tag == VT_I1 || record.tag == VT_UI1)
+        if (record.tag == VT_I1 || record.tag == VT_UI1) {
             return ReadOneByteInteger(record);
+        }
         const std::string field = "payload of the " + std::string(*TagName(record.tag)) + " record";
-        if (!Fits(static_cast<std::uint64_t>(bytes), field))
+        if (!Fits(static_cast<std::uint64_t>(bytes), field)) {
             return false;
+        }
         return Consumed(persist::ReadItemValue(file_, record.tag, *record.value.get()),
                         static_cast<std::uint64_t>(bytes), field);
     }
@@ -135,8 +149,9 @@ private:
     bool ReadOneByteInteger(FileRecord& record)
     {
         std::uint32_t payload = 0;
-        if (!Read(&payload, sizeof payload, "payload of the " + std::string(*TagName(record.tag)) + " record"))
+        if (!Read(&payload, sizeof payload, "payload of the " + std::string(*TagName(record.tag)) + " record")) {
             return false;
+        }
         V_VT(record.value.get()) = record.tag;
         V_UI1(record.value.get()) = static_cast<std::uint8_t>(payload & 0xFF);
         record.spareBytes = payload >> 8;
@@ -147,14 +162,17 @@ private:
     {
         const std::string lengthField = std::string(what) + " length";
         std::uint32_t length = 0;
-        if (!Read(&length, sizeof length, lengthField))
+        if (!Read(&length, sizeof length, lengthField)) {
             return false;
+        }
         const std::string field = std::string(what) + " of " + std::to_string(length) + " code units";
-        if (!Fits(std::uint64_t{length} * 2, field))
+        if (!Fits(std::uint64_t{length} * 2, field)) {
             return false;
+        }
         std::basic_string<OLECHAR> units;
-        if (!Consumed(file_.ReadText(length, units), std::uint64_t{length} * 2, field))
+        if (!Consumed(file_.ReadText(length, units), std::uint64_t{length} * 2, field)) {
             return false;
+        }
         text.assign(units.begin(), units.end());
         return true;
     }
@@ -163,12 +181,14 @@ private:
     {
         const std::uint64_t start = offset_;
         Units text;
-        if (!ReadUnits("string", text))
+        if (!ReadUnits("string", text)) {
             return false;
+        }
         UniqueBstr string = UniqueBstr::CopyOf(reinterpret_cast<const OLECHAR*>(text.data()),
                                                static_cast<UINT>(text.size()));
-        if (!string)
+        if (!string) {
             return Fail(start, "the string cannot be held in memory");
+        }
         V_BSTR(record.value.get()) = string.release();
         V_VT(record.value.get()) = VT_BSTR;
         return true;
@@ -184,8 +204,9 @@ private:
             return;
         }
         std::uint8_t byte = 0;
-        while (SUCCEEDED(file_.Read(&byte, 1)))
+        while (SUCCEEDED(file_.Read(&byte, 1))) {
             out_.trailing.push_back(byte);
+        }
     }
 
     persist::FileReader& file_;
@@ -197,11 +218,13 @@ private:
 std::optional<std::uint64_t> RegularFileSize(const std::filesystem::path& path)
 {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    if (!std::filesystem::is_regular_file(path, error)) {
         return std::nullopt;
+    }
     const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error)
+    if (error) {
         return std::nullopt;
+    }
     return size;
 }
 

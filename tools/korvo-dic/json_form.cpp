@@ -26,11 +26,13 @@ namespace {
 
 ordered_json TextToJson(UnitsView text)
 {
-    if (IsWellFormed(text))
+    if (IsWellFormed(text)) {
         return ToUtf8(text);
+    }
     ordered_json units = ordered_json::array();
-    for (const char16_t unit : text)
+    for (const char16_t unit : text) {
         units.push_back(static_cast<unsigned>(unit));
+    }
     return units;
 }
 
@@ -43,10 +45,12 @@ std::string Hex(std::uint64_t bits, int digits)
 
 ordered_json DoubleToJson(double value)
 {
-    if (std::isfinite(value))
+    if (std::isfinite(value)) {
         return value;
-    if (std::isnan(value))
+    }
+    if (std::isnan(value)) {
         return "NaN";
+    }
     return value > 0 ? "Infinity" : "-Infinity";
 }
 
@@ -100,15 +104,17 @@ void PutValue(ordered_json& out, const FileRecord& record)
     case VT_DATE:
         out["value"] = DoubleToJson(V_DATE(&v));
         out["bits"] = Hex(V_UI8(&v), 16);
-        if (const auto text = DateText(V_DATE(&v)))
+        if (const auto text = DateText(V_DATE(&v))) {
             out["text"] = *text;
+        }
         break;
     case VT_BOOL: {
         const auto raw = static_cast<std::uint16_t>(V_BOOL(&v));
-        if (raw == 0 || raw == 0xFFFF)
+        if (raw == 0 || raw == 0xFFFF) {
             out["value"] = raw != 0;
-        else
+        } else {
             out["value"] = raw; // neither true nor false: kept as stored
+        }
         break;
     }
     case VT_BSTR: {
@@ -125,8 +131,9 @@ void PutValue(ordered_json& out, const FileRecord& record)
 std::string BytesHex(const std::vector<std::uint8_t>& bytes)
 {
     std::string text;
-    for (const std::uint8_t byte : bytes)
+    for (const std::uint8_t byte : bytes) {
         text += Hex(byte, 2).substr(2);
+    }
     return text;
 }
 
@@ -149,8 +156,9 @@ private:
 const json& Member(const json& object, const char* name)
 {
     const auto found = object.find(name);
-    if (found == object.end())
+    if (found == object.end()) {
         Refuse(std::string("no \"") + name + "\"");
+    }
     return *found;
 }
 
@@ -163,20 +171,23 @@ Integer IntegerOf(const json& value, Integer low, Integer high)
                                                      : std::in_range<Integer>(value.get<std::int64_t>());
         const auto number = static_cast<Integer>(value.is_number_unsigned() ? value.get<std::uint64_t>()
                                                                             : value.get<std::int64_t>());
-        if (!fits || number < low || number > high)
+        if (!fits || number < low || number > high) {
             Refuse("integer out of range: " + value.dump());
+        }
         return number;
     }
-    if (!value.is_string())
+    if (!value.is_string()) {
         Refuse(std::string("expected an integer, not ") + value.type_name());
+    }
     const auto& text = value.get_ref<const std::string&>();
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const char* first = text.data() + (hex ? 2 : 0);
     const char* last = text.data() + text.size();
     Integer result{};
     const auto [end, error] = std::from_chars(first, last, result, hex ? 16 : 10);
-    if (error != std::errc() || end != last || result < low || result > high)
+    if (error != std::errc() || end != last || result < low || result > high) {
         Refuse("not an integer in range: \"" + text + "\"");
+    }
     return result;
 }
 
@@ -190,24 +201,30 @@ Integer FullRange(const json& value)
 // a signalling NaN that passed through a floating-point register could come back quieted.
 std::uint64_t DoubleBits(const json& record)
 {
-    if (const auto bits = record.find("bits"); bits != record.end())
+    if (const auto bits = record.find("bits"); bits != record.end()) {
         return FullRange<std::uint64_t>(*bits);
+    }
     const json& value = Member(record, "value");
-    if (value.is_number())
+    if (value.is_number()) {
         return std::bit_cast<std::uint64_t>(value.get<double>());
-    if (value == "NaN")
+    }
+    if (value == "NaN") {
         return std::bit_cast<std::uint64_t>(std::numeric_limits<double>::quiet_NaN());
-    if (value == "Infinity")
+    }
+    if (value == "Infinity") {
         return std::bit_cast<std::uint64_t>(std::numeric_limits<double>::infinity());
-    if (value == "-Infinity")
+    }
+    if (value == "-Infinity") {
         return std::bit_cast<std::uint64_t>(-std::numeric_limits<double>::infinity());
+    }
     Refuse("expected a number");
 }
 
 std::uint32_t FloatBits(const json& record)
 {
-    if (const auto bits = record.find("bits"); bits != record.end())
+    if (const auto bits = record.find("bits"); bits != record.end()) {
         return FullRange<std::uint32_t>(*bits);
+    }
     const double value = std::bit_cast<double>(DoubleBits(record));
     return std::bit_cast<std::uint32_t>(static_cast<float>(value));
 }
@@ -216,35 +233,42 @@ Units TextOf(const json& value)
 {
     if (value.is_string()) {
         auto units = FromUtf8(value.get_ref<const std::string&>());
-        if (!units)
+        if (!units) {
             Refuse("text that is not UTF-8");
+        }
         return *units;
     }
-    if (!value.is_array())
+    if (!value.is_array()) {
         Refuse("expected a string or an array of UTF-16 code units");
+    }
     Units units;
-    for (const json& unit : value)
+    for (const json& unit : value) {
         units += static_cast<char16_t>(FullRange<std::uint16_t>(unit));
+    }
     return units;
 }
 
 std::uint16_t BoolOf(const json& value)
 {
-    if (value.is_boolean())
+    if (value.is_boolean()) {
         return value.get<bool>() ? 0xFFFF : 0;
+    }
     return FullRange<std::uint16_t>(value);
 }
 
 std::uint16_t TagOf(const json& record)
 {
-    if (const auto type = record.find("type"); type != record.end())
+    if (const auto type = record.find("type"); type != record.end()) {
         return FullRange<std::uint16_t>(*type);
+    }
     const json& name = Member(record, "type_name");
-    if (!name.is_string())
+    if (!name.is_string()) {
         Refuse("\"type_name\" is not a string");
+    }
     const auto tag = TagOfName(name.get_ref<const std::string&>());
-    if (!tag)
+    if (!tag) {
         Refuse("unknown type name " + name.dump());
+    }
     return *tag;
 }
 
@@ -300,8 +324,9 @@ void FillValue(const json& record, std::uint16_t tag, UniqueVariant& out)
         const Units text = TextOf(Member(record, "value"));
         UniqueBstr copy = UniqueBstr::CopyOf(reinterpret_cast<const OLECHAR*>(text.data()),
                                              static_cast<UINT>(text.size()));
-        if (!copy)
+        if (!copy) {
             Refuse("the string cannot be held in memory");
+        }
         V_BSTR(&v) = copy.release();
         break;
     }
@@ -324,8 +349,9 @@ void WriteOneByteInteger(persist::RecordBuffer& bytes, std::uint16_t tag, std::u
 
 void WriteRecordOf(const json& record, persist::RecordBuffer& bytes)
 {
-    if (!record.is_object())
+    if (!record.is_object()) {
         Refuse("not an object");
+    }
     const std::uint16_t tag = TagOf(record);
     Units key = TextOf(Member(record, "key"));
     if (tag == VT_I1 || tag == VT_UI1) {
@@ -333,8 +359,9 @@ void WriteRecordOf(const json& record, persist::RecordBuffer& bytes)
         const std::uint8_t byte = tag == VT_I1 ? static_cast<std::uint8_t>(FullRange<std::int8_t>(number))
                                                : FullRange<std::uint8_t>(number);
         std::uint32_t spare = 0;
-        if (const auto found = record.find("spare_bytes"); found != record.end())
+        if (const auto found = record.find("spare_bytes"); found != record.end()) {
             spare = IntegerOf<std::uint32_t>(*found, 0, 0xFFFFFF);
+        }
         WriteOneByteInteger(bytes, tag, byte, spare, key);
         return;
     }
@@ -346,17 +373,20 @@ void WriteRecordOf(const json& record, persist::RecordBuffer& bytes)
 
 std::vector<std::uint8_t> HexBytes(const json& value)
 {
-    if (!value.is_string())
+    if (!value.is_string()) {
         Refuse("\"trailing\" is not a string of hex digits");
+    }
     const auto& text = value.get_ref<const std::string&>();
-    if (text.size() % 2 != 0)
+    if (text.size() % 2 != 0) {
         Refuse("\"trailing\" has an odd number of hex digits");
+    }
     std::vector<std::uint8_t> bytes;
     for (std::size_t at = 0; at < text.size(); at += 2) {
         std::uint8_t byte = 0;
         const auto [end, error] = std::from_chars(text.data() + at, text.data() + at + 2, byte, 16);
-        if (error != std::errc() || end != text.data() + at + 2)
+        if (error != std::errc() || end != text.data() + at + 2) {
             Refuse("\"trailing\" holds a character that is not a hex digit");
+        }
         bytes.push_back(byte);
     }
     return bytes;
@@ -364,11 +394,13 @@ std::vector<std::uint8_t> HexBytes(const json& value)
 
 void WriteFileOf(const json& document, persist::RecordBuffer& bytes)
 {
-    if (!document.is_object())
+    if (!document.is_object()) {
         Refuse("the document is not an object");
+    }
     const json& records = Member(document, "records");
-    if (!records.is_array())
+    if (!records.is_array()) {
         Refuse("\"records\" is not an array");
+    }
     persist::WriteMagic(bytes);
     std::size_t index = 0;
     for (const json& record : records) {
@@ -380,10 +412,12 @@ void WriteFileOf(const json& document, persist::RecordBuffer& bytes)
         ++index;
     }
     const auto endMarker = document.find("end_marker");
-    if (endMarker != document.end() && !endMarker->is_boolean())
+    if (endMarker != document.end() && !endMarker->is_boolean()) {
         Refuse("\"end_marker\" is not true or false");
-    if (endMarker == document.end() || endMarker->get<bool>())
+    }
+    if (endMarker == document.end() || endMarker->get<bool>()) {
         persist::WriteEndMarker(bytes);
+    }
     if (const auto trailing = document.find("trailing"); trailing != document.end()) {
         const auto extra = HexBytes(*trailing);
         bytes.Write(extra.data(), extra.size());
@@ -400,8 +434,9 @@ ordered_json RecordToJson(const FileRecord& record)
     out["type"] = record.tag;
     out["type_name"] = std::string(TagName(record.tag).value_or("?"));
     PutValue(out, record);
-    if (record.spareBytes != 0)
+    if (record.spareBytes != 0) {
         out["spare_bytes"] = Hex(record.spareBytes, 6);
+    }
     return out;
 }
 
@@ -410,14 +445,17 @@ ordered_json FileToJson(const ScannedFile& file, const std::vector<const FileRec
     ordered_json out = ordered_json::object();
     out["magic"] = "fDIC";
     ordered_json list = ordered_json::array();
-    for (const FileRecord* record : records)
+    for (const FileRecord* record : records) {
         list.push_back(RecordToJson(*record));
+    }
     out["records"] = std::move(list);
     out["end_marker"] = file.endMarker;
-    if (!file.trailing.empty())
+    if (!file.trailing.empty()) {
         out["trailing"] = BytesHex(file.trailing);
-    if (file.problem)
+    }
+    if (file.problem) {
         out["problem"] = {{"offset", file.problem->offset}, {"reason", file.problem->reason}};
+    }
     return out;
 }
 
@@ -432,7 +470,7 @@ bool FileFromJson(const json& document, persist::RecordBuffer& bytes, std::strin
         error = failed.what();
         return false;
     }
-    if (FAILED(bytes.status())) {
+    if (FAILED(bytes.Status())) {
         error = "the file's bytes cannot be held in memory";
         return false;
     }

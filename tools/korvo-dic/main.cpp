@@ -24,8 +24,9 @@ public:
     ~ComApartment()
     {
 #if defined(_WIN32)
-        if (initialised_)
+        if (initialised_) {
             CoUninitialize();
+        }
 #endif
     }
     ComApartment(const ComApartment&) = delete;
@@ -68,12 +69,14 @@ int Run(int argc, char** argv)
 
     ComApartment apartment;
     if (dump->parsed()) {
-        if (patternOption->count() > 0)
+        if (patternOption->count() > 0) {
             dumpOptions.pattern = pattern;
+        }
         return korvo::dic::Dump(file, dumpOptions, std::cout, std::cerr);
     }
-    if (verify->parsed())
+    if (verify->parsed()) {
         return korvo::dic::Verify(file, std::cout, std::cerr);
+    }
     return korvo::dic::FromJson(json, out, std::cerr);
 }
 

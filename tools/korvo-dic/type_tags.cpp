@@ -19,8 +19,9 @@ constexpr std::array<std::pair<std::uint16_t, std::string_view>, 22> kTags = {{
 std::optional<std::string_view> TagName(std::uint16_t tag) noexcept
 {
     for (const auto& [number, name] : kTags) {
-        if (number == tag)
+        if (number == tag) {
             return name;
+        }
     }
     return std::nullopt;
 }
@@ -28,8 +29,9 @@ std::optional<std::string_view> TagName(std::uint16_t tag) noexcept
 std::optional<std::uint16_t> TagOfName(std::string_view name) noexcept
 {
     for (const auto& [number, known] : kTags) {
-        if (name == known || name == known.substr(3))
+        if (name == known || name == known.substr(3)) {
             return number;
+        }
     }
     return std::nullopt;
 }

@@ -75,14 +75,18 @@ std::string Escaped(char16_t unit)
 // Bytes of a sequence led by `lead`, 0 for a byte that cannot lead one.
 int SequenceLength(unsigned char lead) noexcept
 {
-    if (lead < 0x80)
+    if (lead < 0x80) {
         return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
         return 2;
-    if (lead >= 0xE0 && lead <= 0xEF)
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
         return 3;
-    if (lead >= 0xF0 && lead <= 0xF4)
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
         return 4;
+    }
     return 0;
 }
 
@@ -93,8 +97,9 @@ bool IsWellFormed(UnitsView text) noexcept
     for (std::size_t at = 0; at < text.size();) {
         std::size_t units = 0;
         const char32_t point = CodePointAt(text, at, units);
-        if (point >= 0xD800 && point <= 0xDFFF)
+        if (point >= 0xD800 && point <= 0xDFFF) {
             return false;
+        }
         at += units;
     }
     return true;
@@ -119,18 +124,21 @@ std::optional<Units> FromUtf8(std::string_view text)
     for (std::size_t at = 0; at < text.size();) {
         const auto lead = static_cast<unsigned char>(text[at]);
         const int length = SequenceLength(lead);
-        if (length == 0 || at + static_cast<std::size_t>(length) > text.size())
+        if (length == 0 || at + static_cast<std::size_t>(length) > text.size()) {
             return std::nullopt;
+        }
         char32_t point = length == 1 ? lead : lead & (0xFF >> (length + 1));
         for (int i = 1; i < length; ++i) {
             const auto next = static_cast<unsigned char>(text[at + static_cast<std::size_t>(i)]);
-            if ((next & 0xC0) != 0x80)
+            if ((next & 0xC0) != 0x80) {
                 return std::nullopt;
+            }
             point = (point << 6) | (next & 0x3F);
         }
         const bool overlong = (length == 3 && point < 0x800) || (length == 4 && point < 0x10000);
-        if (overlong || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        if (overlong || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
             return std::nullopt;
+        }
         AppendUnits(out, point);
         at += static_cast<std::size_t>(length);
     }

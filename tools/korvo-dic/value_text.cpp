@@ -24,10 +24,12 @@ std::string Hex32(std::uint32_t value)
 
 std::string BoolText(std::uint16_t raw)
 {
-    if (raw == 0)
+    if (raw == 0) {
         return "False";
-    if (raw == 0xFFFF)
+    }
+    if (raw == 0xFFFF) {
         return "True";
+    }
     return std::to_string(raw) + " (neither True nor False)";
 }
 
@@ -86,20 +88,23 @@ std::string CurrencyText(std::int64_t scaled)
     std::array<char, 8> fraction{};
     std::snprintf(fraction.data(), fraction.size(), "%04u", static_cast<unsigned>(magnitude % 10000));
     std::string digits = fraction.data();
-    while (!digits.empty() && digits.back() == '0')
+    while (!digits.empty() && digits.back() == '0') {
         digits.pop_back();
+    }
     return digits.empty() ? text : text + "." + digits;
 }
 
 std::optional<std::string> DateText(double days)
 {
-    if (!(days >= kFirstDate && days < kLastDate))
+    if (!(days >= kFirstDate && days < kLastDate)) {
         return std::nullopt;
+    }
     using namespace std::chrono;
     const double whole = std::trunc(days);
     auto seconds = static_cast<long long>(std::llround(std::fabs(days - whole) * 86400.0));
-    if (seconds >= 86400)
+    if (seconds >= 86400) {
         seconds = 86399; // a fraction a hair below one day stays on its day
+    }
     const year_month_day date{sys_days{1899y / December / 30} + std::chrono::days{static_cast<long long>(whole)}};
     std::array<char, 32> text{};
     std::snprintf(text.data(), text.size(), "%04d-%02u-%02u %02lld:%02lld:%02lld", static_cast<int>(date.year()),

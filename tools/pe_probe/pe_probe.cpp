@@ -11,8 +11,9 @@ int main(int argc, char**)
     std::thread worker([&] { message += " thread"; });
     worker.join();
     try {
-        if (argc > 5)
+        if (argc > 5) {
             throw std::runtime_error(message);
+        }
     } catch (const std::exception& e) {
         std::cerr << e.what() << '\n';
         return 1;

@@ -29,11 +29,14 @@ char16_t From1252(unsigned char byte)
 
 std::optional<char> To1252(char16_t unit)
 {
-    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
         return static_cast<char>(unit);
-    for (int i = 0; i < 32; ++i)
-        if (kHighControls1252[i] == unit)
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls1252[i] == unit) {
             return static_cast<char>(0x80 + i);
+        }
+    }
     return std::nullopt;
 }
 
@@ -54,8 +57,9 @@ template <class Unit>
 int Deliver(const std::basic_string<Unit>& converted, Unit* output, int outputCount)
 {
     const auto size = static_cast<int>(converted.size());
-    if (outputCount == 0)
+    if (outputCount == 0) {
         return size;
+    }
     if (size > outputCount) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
@@ -78,22 +82,27 @@ using namespace korvo::posix;
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int multiByteCount, LPWSTR wideCharStr,
                         int wideCharCount)
 {
-    if (!ValidCounts(multiByteStr, multiByteCount, wideCharStr, wideCharCount))
+    if (!ValidCounts(multiByteStr, multiByteCount, wideCharStr, wideCharCount)) {
         return Fail(ERROR_INVALID_PARAMETER);
-    if (codePage != CP_UTF8 && !IsAnsi(codePage))
+    }
+    if (codePage != CP_UTF8 && !IsAnsi(codePage)) {
         return Fail(ERROR_INVALID_PARAMETER);
-    if (codePage == CP_UTF8 && (flags & ~MB_ERR_INVALID_CHARS) != 0)
+    }
+    if (codePage == CP_UTF8 && (flags & ~MB_ERR_INVALID_CHARS) != 0) {
         return Fail(ERROR_INVALID_FLAGS);
+    }
     const std::size_t length = multiByteCount == -1 ? std::strlen(multiByteStr) + 1
                                                     : static_cast<std::size_t>(multiByteCount);
     const auto body = [&]() -> int {
         std::u16string converted;
         if (codePage == CP_UTF8) {
-            if (!AppendUtf16({multiByteStr, length}, converted, (flags & MB_ERR_INVALID_CHARS) != 0))
+            if (!AppendUtf16({multiByteStr, length}, converted, (flags & MB_ERR_INVALID_CHARS) != 0)) {
                 return Fail(ERROR_NO_UNICODE_TRANSLATION);
+            }
         } else {
-            for (std::size_t i = 0; i < length; ++i)
+            for (std::size_t i = 0; i < length; ++i) {
                 converted += From1252(static_cast<unsigned char>(multiByteStr[i]));
+            }
         }
         return Deliver(converted, wideCharStr, wideCharCount);
     };
@@ -103,22 +112,28 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int mult
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wideCharCount, LPSTR multiByteStr,
                         int multiByteCount, LPCCH defaultChar, LPBOOL usedDefaultChar)
 {
-    if (!ValidCounts(wideCharStr, wideCharCount, multiByteStr, multiByteCount))
+    if (!ValidCounts(wideCharStr, wideCharCount, multiByteStr, multiByteCount)) {
         return Fail(ERROR_INVALID_PARAMETER);
-    if (codePage != CP_UTF8 && !IsAnsi(codePage))
+    }
+    if (codePage != CP_UTF8 && !IsAnsi(codePage)) {
         return Fail(ERROR_INVALID_PARAMETER);
-    if (codePage == CP_UTF8 && (defaultChar || usedDefaultChar))
+    }
+    if (codePage == CP_UTF8 && (defaultChar || usedDefaultChar)) {
         return Fail(ERROR_INVALID_PARAMETER);
-    if (codePage == CP_UTF8 && (flags & ~WC_ERR_INVALID_CHARS) != 0)
+    }
+    if (codePage == CP_UTF8 && (flags & ~WC_ERR_INVALID_CHARS) != 0) {
         return Fail(ERROR_INVALID_FLAGS);
+    }
     std::size_t length = static_cast<std::size_t>(wideCharCount);
-    if (wideCharCount == -1)
+    if (wideCharCount == -1) {
         length = std::char_traits<char16_t>::length(wideCharStr) + 1;
+    }
     const auto body = [&]() -> int {
         std::string converted;
         if (codePage == CP_UTF8) {
-            if (!AppendUtf8({wideCharStr, length}, converted, (flags & WC_ERR_INVALID_CHARS) != 0))
+            if (!AppendUtf8({wideCharStr, length}, converted, (flags & WC_ERR_INVALID_CHARS) != 0)) {
                 return Fail(ERROR_NO_UNICODE_TRANSLATION);
+            }
         } else {
             bool usedDefault = false;
             for (std::size_t i = 0; i < length; ++i) {
@@ -126,8 +141,9 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wide
                 usedDefault = usedDefault || !byte;
                 converted += byte ? *byte : (defaultChar ? *defaultChar : '?');
             }
-            if (usedDefaultChar)
+            if (usedDefaultChar) {
                 *usedDefaultChar = usedDefault ? TRUE : FALSE;
+            }
         }
         return Deliver(converted, multiByteStr, multiByteCount);
     };

@@ -38,8 +38,9 @@ std::optional<FileFault> TakeFault(FileOperation operation)
 {
     InjectedFault& injected = Injected();
     std::lock_guard lock(injected.guard);
-    if (!injected.armed || injected.operation != operation)
+    if (!injected.armed || injected.operation != operation) {
         return std::nullopt;
+    }
     if (injected.callsBefore > 0) {
         --injected.callsBefore;
         return std::nullopt;
@@ -63,16 +64,18 @@ private:
 std::optional<std::string> NativePath(LPCWSTR path)
 {
     std::string native;
-    if (!AppendUtf8(path, native, true))
+    if (!AppendUtf8(path, native, true)) {
         return std::nullopt;
+    }
     return native;
 }
 
 bool ParentDirectoryExists(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
+    if (slash == std::string::npos) {
         return true;
+    }
     struct stat status {};
     const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
     return stat(parent.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
@@ -81,8 +84,9 @@ bool ParentDirectoryExists(const std::string& path)
 // Windows tells a missing file from a missing directory on the way to it.
 DWORD OpenFailure(int error, const std::string& path)
 {
-    if (error == ENOENT && !ParentDirectoryExists(path))
+    if (error == ENOENT && !ParentDirectoryExists(path)) {
         return ERROR_PATH_NOT_FOUND;
+    }
     return Win32ErrorFromErrno(error);
 }
 
@@ -113,8 +117,9 @@ Opened OpenByDisposition(const std::string& path, int access, DWORD disposition)
 {
     auto attempt = [&](int flags, DWORD successError) -> Opened {
         const int descriptor = OpenWithRetry(path, access | flags);
-        if (descriptor == -1)
+        if (descriptor == -1) {
             return {-1, OpenFailure(errno, path)};
+        }
         return {descriptor, successError};
     };
     switch (disposition) {
@@ -125,16 +130,18 @@ Opened OpenByDisposition(const std::string& path, int access, DWORD disposition)
     case TRUNCATE_EXISTING:
         if (access == O_RDONLY) { // truncation needs write access; a missing file is still reported
             Opened existing = attempt(0, ERROR_SUCCESS);
-            if (existing.descriptor != -1)
+            if (existing.descriptor != -1) {
                 close(existing.descriptor);
+            }
             return {-1, existing.descriptor == -1 ? existing.error : ERROR_INVALID_PARAMETER};
         }
         return attempt(O_TRUNC, ERROR_SUCCESS);
     case CREATE_ALWAYS:
     case OPEN_ALWAYS: {
         Opened created = attempt(O_CREAT | O_EXCL, ERROR_SUCCESS);
-        if (created.descriptor != -1 || created.error != ERROR_FILE_EXISTS)
+        if (created.descriptor != -1 || created.error != ERROR_FILE_EXISTS) {
             return created;
+        }
         return attempt(disposition == CREATE_ALWAYS ? O_TRUNC : 0, ERROR_ALREADY_EXISTS);
     }
     default:
@@ -179,24 +186,30 @@ void korvo::posix::ClearFileFault()
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD creationDisposition,
                    DWORD, HANDLE templateFile)
 {
-    if (!fileName || templateFile)
+    if (!fileName || templateFile) {
         return FailWith(fileName ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
-    if (!*fileName)
+    }
+    if (!*fileName) {
         return FailWith(ERROR_PATH_NOT_FOUND);
+    }
     const auto body = [&]() -> HANDLE {
         const auto path = NativePath(fileName);
-        if (!path)
+        if (!path) {
             return FailWith(ERROR_INVALID_NAME);
+        }
         Opened opened = OpenByDisposition(*path, AccessFlags(desiredAccess), creationDisposition);
-        if (opened.descriptor == -1)
+        if (opened.descriptor == -1) {
             return FailWith(opened.error);
+        }
         auto file = std::make_shared<File>(opened.descriptor);
         // Windows opens directories only with backup semantics, which is not offered.
-        if (IsDirectory(opened.descriptor))
+        if (IsDirectory(opened.descriptor)) {
             return FailWith(ERROR_ACCESS_DENIED);
+        }
         HANDLE handle = InsertHandle(std::move(file));
-        if (!handle)
+        if (!handle) {
             return INVALID_HANDLE_VALUE;
+        }
         SetLastError(opened.error);
         return handle;
     };
@@ -205,11 +218,13 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTR
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped)
 {
-    if (bytesRead)
+    if (bytesRead) {
         *bytesRead = 0;
+    }
     auto object = LookUpHandle<File>(file);
-    if (!object)
+    if (!object) {
         return FALSE;
+    }
     if (overlapped || (!buffer && bytesToRead != 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -225,28 +240,33 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     DWORD done = 0;
     while (done < bytesToRead) {
         const ssize_t got = read(object->Descriptor(), static_cast<char*>(buffer) + done, bytesToRead - done);
-        if (got == -1 && errno == EINTR)
+        if (got == -1 && errno == EINTR) {
             continue;
+        }
         if (got == -1) {
             SetLastError(errno == EBADF ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(errno));
             return FALSE;
         }
-        if (got == 0)
+        if (got == 0) {
             break;
+        }
         done += static_cast<DWORD>(got);
-        if (bytesRead)
+        if (bytesRead) {
             *bytesRead = done;
+        }
     }
     return TRUE;
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped)
 {
-    if (bytesWritten)
+    if (bytesWritten) {
         *bytesWritten = 0;
+    }
     auto object = LookUpHandle<File>(file);
-    if (!object)
+    if (!object) {
         return FALSE;
+    }
     if (overlapped || (!buffer && bytesToWrite != 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -261,16 +281,18 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
     DWORD done = 0;
     while (done < bytesToWrite) {
         const ssize_t put = write(object->Descriptor(), static_cast<const char*>(buffer) + done, bytesToWrite - done);
-        if (put == -1 && errno == EINTR)
+        if (put == -1 && errno == EINTR) {
             continue;
+        }
         if (put == -1) {
             // A descriptor opened without write access reports EBADF; Windows says access denied.
             SetLastError(errno == EBADF ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(errno));
             return FALSE;
         }
         done += static_cast<DWORD>(put);
-        if (bytesWritten)
+        if (bytesWritten) {
             *bytesWritten = done;
+        }
     }
     return TRUE;
 }
@@ -299,8 +321,9 @@ BOOL DeleteFileW(LPCWSTR fileName)
 BOOL FlushFileBuffers(HANDLE file)
 {
     auto object = LookUpHandle<File>(file);
-    if (!object)
+    if (!object) {
         return FALSE;
+    }
     if (TakeFault(FileOperation::Flush)) {
         SetLastError(ERROR_WRITE_FAULT);
         return FALSE;
@@ -360,8 +383,9 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags)
             SetLastError(errno == EISDIR ? ERROR_ACCESS_DENIED : OpenFailure(errno, *to));
             return FALSE;
         }
-        if (flags & MOVEFILE_WRITE_THROUGH)
+        if (flags & MOVEFILE_WRITE_THROUGH) {
             FlushFolderOf(*to);
+        }
         return TRUE;
     };
     return korvo::CallSettingLastError(body, FALSE);
@@ -370,18 +394,21 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags)
 DWORD GetFileType(HANDLE file)
 {
     auto object = LookUpHandle<File>(file);
-    if (!object)
+    if (!object) {
         return FILE_TYPE_UNKNOWN;
+    }
     struct stat status {};
     if (fstat(object->Descriptor(), &status) == -1) {
         SetLastError(Win32ErrorFromErrno(errno));
         return FILE_TYPE_UNKNOWN;
     }
     SetLastError(ERROR_SUCCESS);
-    if (S_ISREG(status.st_mode))
+    if (S_ISREG(status.st_mode)) {
         return FILE_TYPE_DISK;
-    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))
+    }
+    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) {
         return FILE_TYPE_PIPE;
+    }
     return FILE_TYPE_CHAR;
 }
 
@@ -402,8 +429,9 @@ DWORD GetFileAttributesW(LPCWSTR fileName)
             SetLastError(OpenFailure(errno, *path));
             return INVALID_FILE_ATTRIBUTES;
         }
-        if (S_ISLNK(status.st_mode))
+        if (S_ISLNK(status.st_mode)) {
             return FILE_ATTRIBUTE_REPARSE_POINT;
+        }
         return S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
     };
     return korvo::CallSettingLastError(body, INVALID_FILE_ATTRIBUTES);

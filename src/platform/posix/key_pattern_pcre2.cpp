@@ -51,15 +51,18 @@ public:
 
     KeyTestResult Test(PatternText key) noexcept override
     {
-        if (!code_)
+        if (!code_) {
             return KeyTestResult::Failed;
+        }
         static const PCRE2_UCHAR16 kEmpty[1] = {0};
-        const auto subject = key.kEmpty() ? kEmpty : reinterpret_cast<PCRE2_SPTR16>(key.data());
+        const auto subject = key.empty() ? kEmpty : reinterpret_cast<PCRE2_SPTR16>(key.data());
         const int found = pcre2_match(code_.get(), subject, key.size(), 0, 0, matchData_.get(), matchContext_.get());
-        if (found >= 0)
+        if (found >= 0) {
             return KeyTestResult::Match;
-        if (found == PCRE2_ERROR_NOMATCH)
+        }
+        if (found == PCRE2_ERROR_NOMATCH) {
             return KeyTestResult::NoMatch;
+        }
         return KeyTestResult::Failed; // a hit limit or an internal error
     }
 
@@ -73,19 +76,22 @@ Code Compile(PatternText pattern)
 {
     const auto translated = posix::TranslateScriptRegex(
         std::u16string_view(reinterpret_cast<const char16_t*>(pattern.data()), pattern.size()));
-    if (!translated)
+    if (!translated) {
         return nullptr;
+    }
     CompileContext context(pcre2_compile_context_create(nullptr));
-    if (!context)
+    if (!context) {
         throw std::bad_alloc();
+    }
     pcre2_set_newline(context.get(), PCRE2_NEWLINE_ANYCRLF);
     int error = 0;
     PCRE2_SIZE errorOffset = 0;
     static const PCRE2_UCHAR16 kEmpty[1] = {0};
-    const auto text = translated->kEmpty() ? kEmpty : reinterpret_cast<PCRE2_SPTR16>(translated->data());
+    const auto text = translated->empty() ? kEmpty : reinterpret_cast<PCRE2_SPTR16>(translated->data());
     Code code(pcre2_compile(text, translated->size(), kCompileOptions, &error, &errorOffset, context.get()));
-    if (!code && error == PCRE2_ERROR_HEAP_FAILED)
+    if (!code && error == PCRE2_ERROR_HEAP_FAILED) {
         throw std::bad_alloc();
+    }
     return code;
 }
 
@@ -94,19 +100,22 @@ Code Compile(PatternText pattern)
 HRESULT PrepareKeyPattern(PatternText pattern, std::unique_ptr<KeyPattern>& out) noexcept
 {
     out.reset();
-    if (KeyPatternUnavailableForTesting())
+    if (KeyPatternUnavailableForTesting()) {
         return REGDB_E_CLASSNOTREG;
+    }
     const auto body = [&]() -> HRESULT {
         Code code = Compile(pattern.substr(0, pattern.find(OLECHAR(0))));
         MatchData matchData;
         if (code) {
             matchData.reset(pcre2_match_data_create_from_pattern(code.get(), nullptr));
-            if (!matchData)
+            if (!matchData) {
                 return E_OUTOFMEMORY;
+            }
         }
         MatchContext matchContext(pcre2_match_context_create(nullptr));
-        if (!matchContext)
+        if (!matchContext) {
             return E_OUTOFMEMORY;
+        }
         pcre2_set_match_limit(matchContext.get(), kMatchLimit);
         pcre2_set_depth_limit(matchContext.get(), kDepthLimit);
         pcre2_set_heap_limit(matchContext.get(), kHeapLimitKiB);

@@ -43,8 +43,9 @@ Views& AllViews()
 HANDLE Publish(std::shared_ptr<KernelObject> object, DWORD successError)
 {
     HANDLE handle = InsertHandle(std::move(object));
-    if (handle)
+    if (handle) {
         SetLastError(successError);
+    }
     return handle;
 }
 
@@ -61,8 +62,9 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protection, 
         return nullptr;
     }
     const auto body = [&]() -> HANDLE {
-        if (!name || !*name)
+        if (!name || !*name) {
             return Publish(std::make_shared<Section>(maximumSizeLow), ERROR_SUCCESS);
+        }
         std::u16string_view shared(name);
         if (const DWORD error = NormaliseName(shared); error != ERROR_SUCCESS) {
             SetLastError(error);
@@ -70,8 +72,9 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protection, 
         }
         bool alreadyExisted = false;
         auto segment = SharedSemaphoreSegment::OpenSection(shared, maximumSizeLow, alreadyExisted);
-        if (!segment)
+        if (!segment) {
             return nullptr;
+        }
         return Publish(std::make_shared<Section>(std::move(segment)),
                        alreadyExisted ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     };
@@ -81,8 +84,9 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protection, 
 LPVOID MapViewOfFile(HANDLE section, DWORD, DWORD fileOffsetHigh, DWORD fileOffsetLow, SIZE_T)
 {
     auto object = LookUpHandle<Section>(section);
-    if (!object)
+    if (!object) {
         return nullptr;
+    }
     if (fileOffsetHigh != 0 || fileOffsetLow != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -36,8 +36,9 @@ constexpr IID kIidIRegExp = {0x3F4DACA0, 0x160D, 0x11D2, {0xA8, 0xE9, 0x00, 0x10
 
 KeyTestResult FromTestResult(HRESULT result, VARIANT_BOOL matched) noexcept
 {
-    if (FAILED(result))
+    if (FAILED(result)) {
         return KeyTestResult::Failed;
+    }
     return matched != VARIANT_FALSE ? KeyTestResult::Match : KeyTestResult::NoMatch;
 }
 
@@ -50,8 +51,9 @@ public:
     KeyTestResult Test(PatternText key) noexcept override
     {
         UniqueBstr text = UniqueBstr::CopyOf(key.data(), static_cast<UINT>(key.size()));
-        if (!text)
+        if (!text) {
             return KeyTestResult::Failed;
+        }
         VARIANT_BOOL matched = VARIANT_FALSE;
         const HRESULT result = regExp_->Test(text.get(), &matched);
         return FromTestResult(result, matched);
@@ -68,10 +70,12 @@ public:
     HRESULT SetPattern(BSTR pattern) noexcept
     {
         DISPID patternId = DISPID_UNKNOWN;
-        if (const HRESULT found = MemberId(L"Pattern", patternId); FAILED(found))
+        if (const HRESULT found = MemberId(L"Pattern", patternId); FAILED(found)) {
             return found;
-        if (const HRESULT found = MemberId(L"Test", testId_); FAILED(found))
+        }
+        if (const HRESULT found = MemberId(L"Test", testId_); FAILED(found)) {
             return found;
+        }
         VARIANT value;
         VariantInit(&value);
         V_VT(&value) = VT_BSTR;
@@ -86,15 +90,17 @@ public:
     {
         UniqueVariant argument;
         V_BSTR(argument.get()) = SysAllocStringLen(key.data(), static_cast<UINT>(key.size()));
-        if (!V_BSTR(argument.get()))
+        if (!V_BSTR(argument.get())) {
             return KeyTestResult::Failed;
+        }
         V_VT(argument.get()) = VT_BSTR;
         DISPPARAMS params{argument.get(), nullptr, 1, 0};
         UniqueVariant answer;
         HRESULT result = object_->Invoke(testId_, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.get(),
                                          nullptr, nullptr);
-        if (SUCCEEDED(result) && V_VT(answer.get()) != VT_BOOL)
+        if (SUCCEEDED(result) && V_VT(answer.get()) != VT_BOOL) {
             result = VariantChangeType(answer.get(), answer.get(), 0, VT_BOOL);
+        }
         return FromTestResult(result, SUCCEEDED(result) ? V_BOOL(answer.get()) : VARIANT_FALSE);
     }
 
@@ -114,8 +120,9 @@ HRESULT MakePattern(ComPtr<Interface> object, BSTR text, std::unique_ptr<KeyPatt
 {
     const auto body = [&]() -> HRESULT {
         auto pattern = std::make_unique<Pattern>(std::move(object));
-        if (const HRESULT set = pattern->SetPattern(text); FAILED(set))
+        if (const HRESULT set = pattern->SetPattern(text); FAILED(set)) {
             return set;
+        }
         out = std::move(pattern);
         return S_OK;
     };
@@ -127,28 +134,35 @@ HRESULT MakePattern(ComPtr<Interface> object, BSTR text, std::unique_ptr<KeyPatt
 HRESULT PrepareKeyPattern(PatternText pattern, std::unique_ptr<KeyPattern>& out) noexcept
 {
     out.reset();
-    if (KeyPatternUnavailableForTesting())
+    if (KeyPatternUnavailableForTesting()) {
         return REGDB_E_CLASSNOTREG;
+    }
     const PatternText text = pattern.substr(0, pattern.find(OLECHAR(0)));
     UniqueBstr patternText = UniqueBstr::CopyOf(text.data(), static_cast<UINT>(text.size()));
-    if (!patternText)
+    if (!patternText) {
         return E_OUTOFMEMORY;
+    }
 
     ComPtr<IUnknown> object;
     if (const HRESULT created = CoCreateInstance(kClsidRegExp, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid());
-        FAILED(created))
+        FAILED(created)) {
         return created;
-    if (const HRESULT running = OleRun(object.get()); FAILED(running))
+    }
+    if (const HRESULT running = OleRun(object.get()); FAILED(running)) {
         return running;
+    }
     ComPtr<IRegExp> regExp;
     const HRESULT early = object.As(kIidIRegExp, regExp);
-    if (SUCCEEDED(early))
+    if (SUCCEEDED(early)) {
         return MakePattern<EarlyBoundPattern>(std::move(regExp), patternText.get(), out);
-    if (early != E_NOINTERFACE)
+    }
+    if (early != E_NOINTERFACE) {
         return early;
+    }
     ComPtr<IDispatch> dispatch;
-    if (const HRESULT late = object.As(IID_IDispatch, dispatch); FAILED(late))
+    if (const HRESULT late = object.As(IID_IDispatch, dispatch); FAILED(late)) {
         return late;
+    }
     return MakePattern<LateBoundPattern>(std::move(dispatch), patternText.get(), out);
 }
 

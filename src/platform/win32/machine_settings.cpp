@@ -129,7 +129,7 @@ HRESULT ReadMachineSettingsKeys(std::u16string_view path, std::vector<MachineSet
 bool ReadMachineSettingNumber(const char16_t* path, const char16_t* name, DWORD& number) noexcept
 {
     RegistryKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path), 0, kRead, key.out()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path), 0, kRead, key.Out()) != ERROR_SUCCESS) {
         return false;
     }
     DWORD type = 0;
