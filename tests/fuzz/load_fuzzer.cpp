@@ -64,12 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         korvo::ObjectState loaded;
         // The first byte picks the unique-keys mode, so both Add paths are exercised.
-        loaded.setUniqueKeys(size > 0 && (data[0] & 1) ? VARIANT_TRUE : VARIANT_FALSE);
+        loaded.SetUniqueKeys(size > 0 && (data[0] & 1) ? VARIANT_TRUE : VARIANT_FALSE);
         korvo::members::Load(loaded, input, nullptr);
 
         if (korvo::members::Save(loaded, saved, VARIANT_TRUE, nullptr) == S_OK) {
             korvo::ObjectState reloaded;
-            reloaded.setUniqueKeys(VARIANT_FALSE);
+            reloaded.SetUniqueKeys(VARIANT_FALSE);
             if (korvo::members::Load(reloaded, saved, nullptr) != S_OK || ItemsCount(reloaded) != ItemsCount(loaded)) {
                 std::abort();
             }
