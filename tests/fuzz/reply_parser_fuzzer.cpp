@@ -56,7 +56,7 @@ Result Parse(std::string_view input, std::size_t piece)
 void Write(const Reply& reply, std::string& out)
 {
     switch (reply.type) {
-    case ReplyType::kSimpleString:
+    case ReplyType::SimpleString:
         out += "+" + reply.text + "\r\n";
         break;
     case ReplyType::Error:
@@ -65,7 +65,7 @@ void Write(const Reply& reply, std::string& out)
     case ReplyType::Integer:
         out += ":" + std::to_string(reply.integer) + "\r\n";
         break;
-    case ReplyType::kBulkString:
+    case ReplyType::BulkString:
         out += "$" + std::to_string(reply.text.size()) + "\r\n" + reply.text + "\r\n";
         break;
     case ReplyType::Nil:
