@@ -20,7 +20,7 @@ constexpr const char16_t* kBadType =
     u"The source and destination have an invalid variant type (usually uninitialized).";
 
 // A record of `key`; VT_VOID, which a file can hold, is a value the variant copy refuses.
-struct RecordSpec {
+struct RecordPlan {
     const char16_t* key;
     VARTYPE type;
 };
@@ -28,7 +28,7 @@ struct RecordSpec {
 struct RecordsCase {
     const char* name;
     bool uniqueKeys;
-    std::vector<RecordSpec> records; // onto a store that holds "a" once
+    std::vector<RecordPlan> records; // onto a store that holds "a" once
     std::vector<std::pair<const char16_t*, LONG>> counts;
     const char16_t* message; // the error record afterwards; null for none
 };
@@ -43,13 +43,13 @@ KeyView Key(const char16_t* text)
     return KeyView(reinterpret_cast<const OLECHAR*>(text), std::char_traits<char16_t>::length(text));
 }
 
-std::vector<persist::Record> MakeRecords(const std::vector<RecordSpec>& specs)
+std::vector<persist::Record> MakeRecords(const std::vector<RecordPlan>& plans)
 {
-    std::vector<persist::Record> records(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        records[i].key = Key(specs[i].key);
-        V_VT(records[i].value.get()) = specs[i].type; // VT_UNKNOWN: Nothing
-        if (specs[i].type == VT_I4) {
+    std::vector<persist::Record> records(plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        records[i].key = Key(plans[i].key);
+        V_VT(records[i].value.get()) = plans[i].type; // VT_UNKNOWN: Nothing
+        if (plans[i].type == VT_I4) {
             V_I4(records[i].value.get()) = static_cast<LONG>(i);
         }
     }
